@@ -1,0 +1,15 @@
+# Compiler settings shared by every target of the project.
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+if(NUV_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(NUV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined -fno-sanitize=vptr)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(NUV_FUZZ)
+  # Every library is instrumented for coverage; the fuzz targets add the
+  # libFuzzer driver themselves.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=vptr -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
