@@ -32,5 +32,17 @@ if(NOT NUV_WINDOWS_ONLY_COMMON)
   find_package(ICU REQUIRED COMPONENTS uc i18n)
 endif()
 
-find_package(GTest REQUIRED)
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  # Cross build for Windows: GoogleTest built from the sources of Debian's
+  # googletest package, in its own binary folder, without this project's
+  # warning flags.
+  set(NUV_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  get_directory_property(_nuv_options COMPILE_OPTIONS)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
+  add_subdirectory(${NUV_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "${_nuv_options}")
+else()
+  find_package(GTest REQUIRED)
+endif()
 find_package(Threads REQUIRED)
