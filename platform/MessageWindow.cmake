@@ -1,0 +1,21 @@
+# nuv_message_window: hidden message windows with synchronous copy-data sends
+# (the host object bridge transport). Win32 windows on Windows, Unix-domain
+# endpoints elsewhere.
+if(WIN32)
+  set(_nuv_msgwin_sources message_window_win.cc)
+else()
+  set(_nuv_msgwin_sources message_window_posix.cc message_window_endpoint_posix.cc)
+endif()
+list(TRANSFORM _nuv_msgwin_sources PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+set(_nuv_msgwin_ready TRUE)
+foreach(_src IN LISTS _nuv_msgwin_sources)
+  if(NOT EXISTS ${_src})
+    set(_nuv_msgwin_ready FALSE)
+  endif()
+endforeach()
+if(_nuv_msgwin_ready)
+  nuv_add_library(nuv_message_window SOURCES ${_nuv_msgwin_sources} PUBLIC_DEPS Threads::Threads)
+  if(WIN32)
+    target_link_libraries(nuv_message_window PUBLIC user32)
+  endif()
+endif()
