@@ -1,0 +1,16 @@
+// Custom scheme registration. This runtime registers no schemes.
+#ifndef CEF_INCLUDE_CEF_SCHEME_H_
+#define CEF_INCLUDE_CEF_SCHEME_H_
+#pragma once
+
+#include "include/cef_base.h"
+
+class CefSchemeRegistrar : public virtual CefBase {
+ public:
+  virtual bool AddCustomScheme(const CefString& scheme_name,
+                               bool is_standard,
+                               bool is_local,
+                               bool is_display_isolated) = 0;
+};
+
+#endif  // CEF_INCLUDE_CEF_SCHEME_H_
