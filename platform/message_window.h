@@ -64,6 +64,10 @@ bool DestroyMessageWindow(WindowHandle window);
 // Whether `window` is a live window (of any process of this user).
 bool IsMessageWindow(WindowHandle window);
 
+// Largest copy-data payload a window accepts; larger sends are refused
+// before anything is transferred.
+constexpr uint32_t kMaxCopyDataSize = 64u * 1024u * 1024u;
+
 // SendMessageW(target, WM_COPYDATA, wparam, &data): blocks until the
 // target's delegate has returned, dispatching this thread's own windows
 // meanwhile. Returns false at once when `target` is not a window, or when the
@@ -76,6 +80,12 @@ bool SendCopyData(WindowHandle target, WindowHandle wparam, const CopyData& data
 // every message sent to this thread's windows meanwhile.
 enum class WaitResult { kFdReadable, kTimeout, kError };
 WaitResult WaitAndDispatch(int fd, int timeout_ms);
+
+// Where the transport reports refused peers and malformed traffic (one line
+// per call, no trailing line feed). nullptr restores the default, which
+// writes to standard error.
+using MessageWindowLogHandler = void (*)(const char* line);
+void SetMessageWindowLogHandler(MessageWindowLogHandler handler);
 
 }  // namespace platform
 }  // namespace nuv
