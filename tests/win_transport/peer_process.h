@@ -1,0 +1,39 @@
+// Starts this test binary a second time, as the peer process of a
+// two-process test, and waits for it to end. Test support only.
+#ifndef NUV_TESTS_WIN_TRANSPORT_PEER_PROCESS_H_
+#define NUV_TESTS_WIN_TRANSPORT_PEER_PROCESS_H_
+
+#include <cstdint>
+#include <string>
+
+namespace nuv {
+namespace testing {
+
+class PeerProcess {
+ public:
+  PeerProcess() = default;
+  PeerProcess(const PeerProcess&) = delete;
+  PeerProcess& operator=(const PeerProcess&) = delete;
+  // A peer still running is killed.
+  ~PeerProcess();
+
+  // Runs this executable with `argument` as its only argument.
+  bool Start(const std::string& argument);
+
+  // Waits up to `timeout_ms` for the peer to end and returns its exit code;
+  // -1 when it did not end in time (it is killed then) or was not started.
+  int Wait(int timeout_ms);
+
+  bool running() const { return running_; }
+
+ private:
+  void Kill();
+
+  intptr_t handle_ = 0;  // process id on POSIX, process HANDLE on Windows
+  bool running_ = false;
+};
+
+}  // namespace testing
+}  // namespace nuv
+
+#endif  // NUV_TESTS_WIN_TRANSPORT_PEER_PROCESS_H_
