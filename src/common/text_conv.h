@@ -1,0 +1,31 @@
+// UTF-8 <-> UTF-16 conversion for everything that crosses to the client, with
+// the installation's optional character substitution table
+// ("strconv/65001.txt" beside the executable) applied before encoding.
+#ifndef NUV_SRC_COMMON_TEXT_CONV_H_
+#define NUV_SRC_COMMON_TEXT_CONV_H_
+
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t kCodePageAnsi = 0;  // the system's ANSI code page
+constexpr uint32_t kCodePageUtf8 = 65001;
+
+// Text up to the first zero byte; a leading EF BB BF (with more bytes after
+// it) is dropped. Invalid sequences become U+FFFD.
+std::u16string Utf8ToWide(const std::string& bytes);
+std::u16string Utf8ToWide(const char* bytes);
+
+// Text up to the first zero unit, after ApplyCharacterTable(65001, ...).
+// Unpaired surrogates become U+FFFD.
+std::string WideToUtf8(const std::u16string& text);
+std::string WideToUtf8(const char16_t* text);
+
+// Replaces characters of `text` by the table of code page `cp`, when the
+// table file exists. Reads the file on every call.
+void ApplyCharacterTable(uint32_t cp, std::u16string& text);
+
+// Converts zero-terminated `bytes` of code page `cp` (a leading UTF-8 mark
+// forces UTF-8); falls back to the ANSI code page when `cp` is unknown.
+std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp);
+
+#endif  // NUV_SRC_COMMON_TEXT_CONV_H_
