@@ -1,0 +1,44 @@
+// The synchronous request/reply exchange with the client's host window: a
+// numbered request packet is sent to the host window with the browser's
+// helper window as the reply address; the client files its reply in the
+// helper window (delivered on this thread while the send is blocked) and the
+// requester takes it out by (browser id, request id).
+#ifndef NUV_SRC_BRIDGE_BRIDGE_TRANSPORT_H_
+#define NUV_SRC_BRIDGE_BRIDGE_TRANSPORT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Process-wide request counter: 0 at start, changed only by an atomic
+// increment; the first request has id 1.
+extern volatile int32_t requestCounter;
+
+// Sends one request of `kind` (BRIDGE_GET_NAMED_OBJECTS ..
+// BRIDGE_CALL_OTHER_BROWSER_FUNCTION) and returns the reply text, empty when
+// no reply came. Nothing is sent to window 0: the empty reply comes back at
+// once, without a request id being used. Releases deferred from the
+// garbage collector go out first.
+std::string SendBridgeRequest(uint32_t hostWindow,
+                              uint32_t kind,
+                              int32_t browserId,
+                              int32_t objectId,
+                              const std::string& text);
+
+// The reply filed for (browser id, request id) in the browser's helper
+// window, removed from the store; empty when none is filed.
+std::string TakeReply(int32_t browserId, int32_t requestId);
+
+// Release requests of host object proxies whose last reference went away.
+// A proxy may die inside the garbage collector, where calling out to the
+// client is not safe, so its release request is queued here and sent at the
+// next safe point: before the next bridge request, or when the embedder
+// calls FlushDeferredReleases (the application does at the end of each of
+// its render-process callbacks). Each queued release is sent exactly once.
+void QueueObjectRelease(uint32_t hostWindow, int32_t browserId, int32_t objectId);
+// Sends every queued release; returns how many went out. Does nothing when
+// called while a flush is already under way.
+size_t FlushDeferredReleases();
+size_t GetDeferredReleaseCount();
+
+#endif  // NUV_SRC_BRIDGE_BRIDGE_TRANSPORT_H_

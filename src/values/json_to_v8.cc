@@ -1,0 +1,185 @@
+#include "src/values/json_to_v8.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "include/internal/cef_time.h"
+#include "src/bridge/callback_holder.h"
+#include "src/bridge/com_v8_object.h"
+#include "src/bridge/other_browser_function.h"
+#include "src/common/text_conv.h"
+#include "src/values/cef_text.h"
+#include "src/values/json_access.h"
+#include "src/values/json_text.h"
+#include "src/values/object_id_counter.h"
+#include "src/values/scoped_context.h"
+#include "src/values/value_record.h"
+
+namespace {
+
+CefRefPtr<CefV8Value> NullValue() {
+  return CefV8Value::CreateNull();
+}
+
+// "NuvValueInt": whole numbers that fit 32 bits keep their exact value
+// (2^31..2^32-1 as unsigned, as the encoder writes them); any other number
+// keeps its value as a double; booleans are 0 or 1; other types are 0.
+CefRefPtr<CefV8Value> IntValue(const Json::Value& value) {
+  if (value.isInt())
+    return CefV8Value::CreateInt(value.asInt());
+  if (value.isUInt())
+    return CefV8Value::CreateUInt(value.asUInt());
+  if (value.isNumeric())
+    return CefV8Value::CreateDouble(value.asDouble());
+  if (value.isBool())
+    return CefV8Value::CreateInt(value.asBool() ? 1 : 0);
+  return CefV8Value::CreateInt(0);
+}
+
+CefRefPtr<CefV8Value> DateValue(const Json::Value& value) {
+  const time_t seconds = ParseDateText(Utf8ToWide(JsonString(value)));
+  cef_time_t date = {};
+  if (!cef_time_from_timet(seconds, &date))
+    cef_time_from_timet(0, &date);
+  return CefV8Value::CreateDate(CefTime(date));
+}
+
+CefRefPtr<CefV8Value> StringValue(const Json::Value& value) {
+  return CefV8Value::CreateString(U16ToCef(Utf8ToWide(JsonString(value))));
+}
+
+class CNuvRecordDecoder {
+ public:
+  CNuvRecordDecoder(uint32_t hostWindow, const CefRefPtr<CefV8Context>& context, int32_t browserId)
+      : m_hostWindow(hostWindow), m_context(context), m_browserId(browserId) {}
+
+  CefRefPtr<CefV8Value> Decode(const Json::Value& record, int depth) {
+    CefRefPtr<CefV8Value> result =
+        record.isArray() ? DecodeArray(record, depth) : DecodeSingle(record);
+    return result ? result : NullValue();
+  }
+
+ private:
+  CefRefPtr<CefV8Value> DecodeArray(const Json::Value& records, int depth) {
+    if (depth >= kMaxArrayNesting || records.size() > static_cast<Json::ArrayIndex>(INT_MAX))
+      return CefV8Value::CreateUndefined();
+    const int length = static_cast<int>(records.size());
+    CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(length);
+    if (!array)
+      return nullptr;
+    for (int i = 0; i < length; ++i)
+      array->SetValue(i, Decode(records[static_cast<Json::ArrayIndex>(i)], depth + 1));
+    return array;
+  }
+
+  CefRefPtr<CefV8Value> DecodeSingle(const Json::Value& record) {
+    const std::string tag = JsonString(JsonMember(record, kKeyValueType));
+    const Json::Value& value = JsonMember(record, kKeyValue);
+    if (tag == kTagUnknown)
+      return CefV8Value::CreateUndefined();
+    if (tag == kTagBool)
+      return CefV8Value::CreateBool(JsonBool(value));
+    if (tag == kTagDate)
+      return DateValue(value);
+    if (tag == kTagDouble)
+      return CefV8Value::CreateDouble(JsonDouble(value));
+    if (tag == kTagInt)
+      return IntValue(value);
+    if (tag == kTagNull)
+      return NullValue();
+    if (tag == kTagComObject)
+      return HostObject(record);
+    if (tag == kTagV8Function)
+      return RegisteredFunction(record);
+    if (tag == kTagV8FunctionOtherBrowser)
+      return OtherBrowserFunction(record);
+    if (tag == kTagString)
+      return StringValue(value);
+    return NullValue();
+  }
+
+  // A script object whose listed properties and methods all reach a new
+  // host object proxy; the object and its functions own the proxy.
+  CefRefPtr<CefV8Value> HostObject(const Json::Value& record) {
+    CefRefPtr<CNuvComV8Object> proxy = new CNuvComV8Object(
+        m_context, m_hostWindow, m_browserId, JsonId32(JsonMember(record, kKeyObjectId)),
+        Utf8ToWide(JsonString(JsonMember(record, kKeyPropertyNames))),
+        Utf8ToWide(JsonString(JsonMember(record, kKeyMethodNames))));
+    CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(proxy.get());
+    if (!object)
+      return nullptr;
+    object->SetUserData(proxy.get());
+    for (const std::u16string& name : SplitNameList(proxy->GetPropertyNames()))
+      object->SetValue(U16ToCef(name), V8_ACCESS_CONTROL_DEFAULT, V8_PROPERTY_ATTRIBUTE_NONE);
+    for (const std::u16string& name : SplitNameList(proxy->GetMethodNames())) {
+      const CefString methodName = U16ToCef(name);
+      CefRefPtr<CefV8Value> method = CefV8Value::CreateFunction(methodName, proxy.get());
+      if (method)
+        object->SetValue(methodName, method, V8_PROPERTY_ATTRIBUTE_NONE);
+    }
+    return object;
+  }
+
+  // The very page function that was handed to the client, or null when the
+  // identifier is not (or no longer) registered for that browser.
+  CefRefPtr<CefV8Value> RegisteredFunction(const Json::Value& record) {
+    CefRefPtr<CNuvV8CallbackObjectHolder> holder = FindCallback(
+        JsonId32(JsonMember(record, kKeyBrowserId)), JsonId32(JsonMember(record, kKeyObjectId)));
+    if (!holder)
+      return NullValue();
+    return holder->GetFunction();
+  }
+
+  CefRefPtr<CefV8Value> OtherBrowserFunction(const Json::Value& record) {
+    CefRefPtr<CNuvOtherBrowserV8FunctionObject> proxy = new CNuvOtherBrowserV8FunctionObject(
+        m_context, m_hostWindow, JsonId32(JsonMember(record, kKeyBrowserId)),
+        JsonId32(JsonMember(record, kKeyObjectId)));
+    char name[40];
+    std::snprintf(name, sizeof(name), "nuvAnonymouFunction%d", static_cast<int>(NextV8ObjectId()));
+    CefRefPtr<CefV8Value> function = CefV8Value::CreateFunction(CefString(name), proxy.get());
+    if (function)
+      function->SetUserData(proxy.get());
+    return function;
+  }
+
+  const uint32_t m_hostWindow;
+  const CefRefPtr<CefV8Context> m_context;
+  const int32_t m_browserId;
+};
+
+}  // namespace
+
+CefRefPtr<CefV8Value> JsonToV8Value(uint32_t hostWindow,
+                                    CefRefPtr<CefV8Context> context,
+                                    int32_t browserId,
+                                    const Json::Value& record) {
+  CNuvScopedContextEntry entry(context);
+  CNuvRecordDecoder decoder(hostWindow, context, browserId);
+  return decoder.Decode(record, 0);
+}
+
+CefV8ValueList JsonArrayToV8ValueList(uint32_t hostWindow,
+                                      CefRefPtr<CefV8Context> context,
+                                      int32_t browserId,
+                                      const Json::Value& records) {
+  CefV8ValueList list;
+  if (!records.isArray())
+    return list;
+  CNuvScopedContextEntry entry(context);
+  CNuvRecordDecoder decoder(hostWindow, context, browserId);
+  list.reserve(records.size());
+  for (const Json::Value& record : records)
+    list.push_back(decoder.Decode(record, 1));
+  return list;
+}
+
+CefRefPtr<CefV8Value> JsonTextToV8Value(uint32_t hostWindow,
+                                        CefRefPtr<CefV8Context> context,
+                                        int32_t browserId,
+                                        const std::string& text) {
+  Json::Value record;
+  if (!ParseJsonText(text, &record))
+    return nullptr;
+  return JsonToV8Value(hostWindow, context, browserId, record);
+}
