@@ -23,9 +23,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # winpthread DLL beside the test binaries.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Windows 7 API level and wide-character Win32 names by default.
-set(CMAKE_C_FLAGS_INIT "-D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DUNICODE -D_UNICODE")
-set(CMAKE_CXX_FLAGS_INIT "-D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DUNICODE -D_UNICODE")
+# Windows 7 API level, wide-character Win32 names by default, and the C
+# runtime's thread-safe localtime_r/gmtime_r (mingw-w64 offers them over
+# localtime_s/gmtime_s only when asked), which the shared code uses.
+set(_nuv_defines "-D_WIN32_WINNT=0x0601 -DWINVER=0x0601 -DUNICODE -D_UNICODE")
+string(APPEND _nuv_defines " -D_POSIX_THREAD_SAFE_FUNCTIONS=200112L")
+set(CMAKE_C_FLAGS_INIT "${_nuv_defines}")
+set(CMAKE_CXX_FLAGS_INIT "${_nuv_defines}")
 
 # ctest runs every test binary through wine, headless, in the project's own
 # prefix (kept outside the build folder so "make clean" does not cost the

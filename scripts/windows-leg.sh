@@ -52,7 +52,7 @@ keep_going=(-k)
 [ -f "$build/build.ninja" ] && keep_going=(-k 0)
 if ! cmake --build "$build" -j "$jobs" -- "${keep_going[@]}" >"$build_log" 2>&1; then
   build_ok=0
-  grep -E "error|Error" "$build_log" | grep -v "^make" | head -n 40 || true
+  grep -E "error:|^FAILED:" "$build_log" | head -n 40 || true
 fi
 
 # Tests whose executable is built and up to date; a stale one left over from
