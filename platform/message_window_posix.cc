@@ -283,8 +283,8 @@ void Dispatch(ThreadState& state, const std::shared_ptr<InConnection>& connectio
   }
   if (connection->dead)
     return;
-  bool keep = delegate && !connection->closing && SendResult(connection->fd, handled, result);
-  if (!keep) {
+  bool answered = delegate && SendResult(connection->fd, handled, result);
+  if (!answered || connection->closing) {
     DropConnection(state, connection);
     return;
   }
