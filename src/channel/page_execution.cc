@@ -1,0 +1,126 @@
+// Script, function and editing-command execution in a page's main frame.
+#include "src/channel/page_execution.h"
+
+#include "include/cef_frame.h"
+#include "include/cef_v8.h"
+#include "src/app/process_global.h"
+#include "src/bridge/bridge_requests.h"
+#include "src/common/format_text.h"
+#include "src/common/text_conv.h"
+#include "src/values/cef_text.h"
+#include "src/values/v8_to_json.h"
+
+const char16_t kScriptWrapper[] =
+    u"try{%1}catch(err){NuvChromeBrowser.OnException(err.name, err.message, err.stack);}";
+
+namespace {
+
+// The main frame's script context of a browser, entered while the holder
+// lives: one Exit for the one successful Enter, on every path.
+class CNuvEnteredMainFrame {
+ public:
+  explicit CNuvEnteredMainFrame(CefRefPtr<CefBrowser> browser) {
+    if (!browser)
+      return;
+    CefRefPtr<CefFrame> frame = browser->GetMainFrame();
+    if (!frame)
+      return;
+    CefRefPtr<CefV8Context> context = frame->GetV8Context();
+    if (!context || !context->Enter())
+      return;
+    m_context = context;
+    m_browserId = browser->GetIdentifier();
+  }
+  CNuvEnteredMainFrame(const CNuvEnteredMainFrame&) = delete;
+  CNuvEnteredMainFrame& operator=(const CNuvEnteredMainFrame&) = delete;
+  ~CNuvEnteredMainFrame() {
+    if (m_context)
+      m_context->Exit();
+  }
+
+  bool IsEntered() const { return m_context.get() != nullptr; }
+  CefRefPtr<CefV8Context> GetContext() const { return m_context; }
+  int32_t GetBrowserId() const { return m_browserId; }
+  // The context's global object; null when there is none.
+  CefRefPtr<CefV8Value> GetGlobal() const { return m_context ? m_context->GetGlobal() : nullptr; }
+
+ private:
+  CefRefPtr<CefV8Context> m_context;
+  int32_t m_browserId = 0;
+};
+
+// `owner[name]` when `owner` has that property (HasValue) and it holds a
+// function; null otherwise.
+CefRefPtr<CefV8Value> GetFunction(CefRefPtr<CefV8Value> owner, const std::u16string& name) {
+  const CefString key = U16ToCef(name);
+  if (!owner || !owner->HasValue(key))
+    return nullptr;
+  CefRefPtr<CefV8Value> value = owner->GetValue(key);
+  if (!value || !value->IsFunction())
+    return nullptr;
+  return value;
+}
+
+}  // namespace
+
+bool RunScript(CefRefPtr<CefBrowser> browser, const std::u16string& script, std::string* result) {
+  result->clear();
+  CNuvEnteredMainFrame scope(browser);
+  if (!scope.IsEntered())
+    return false;
+  CefRefPtr<CefV8Value> global = scope.GetGlobal();
+  CefRefPtr<CefV8Value> evalFunction = GetFunction(global, u"eval");
+  if (!evalFunction)
+    return false;
+  const std::u16string wrapped = FormatText(std::u16string(kScriptWrapper), script);
+  CefV8ValueList arguments;
+  arguments.push_back(CefV8Value::CreateString(U16ToCef(wrapped)));
+  CefRefPtr<CefV8Value> value =
+      evalFunction->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
+  *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
+  return true;
+}
+
+bool CallPageFunction(CefRefPtr<CefBrowser> browser,
+                      uint32_t hostWindow,
+                      const std::u16string& functionName,
+                      const std::u16string& argumentsText,
+                      std::string* result) {
+  result->clear();
+  CNuvEnteredMainFrame scope(browser);
+  if (!scope.IsEntered())
+    return false;
+  CefRefPtr<CefV8Value> global = scope.GetGlobal();
+  CefRefPtr<CefV8Value> function = GetFunction(global, functionName);
+  if (!function)
+    return false;
+  GetProcessGlobal()->WriteDebugLog(argumentsText.c_str());
+  CefV8ValueList arguments = JsonArrayTextToV8ValueList(
+      hostWindow, scope.GetContext(), scope.GetBrowserId(), WideToUtf8(argumentsText));
+  CefRefPtr<CefV8Value> value =
+      function->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
+  *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
+  return true;
+}
+
+bool RunDocumentCommand(CefRefPtr<CefBrowser> browser,
+                        uint32_t hostWindow,
+                        const std::u16string& argumentsText,
+                        std::string* result) {
+  result->clear();
+  CNuvEnteredMainFrame scope(browser);
+  if (!scope.IsEntered())
+    return false;
+  CefRefPtr<CefV8Value> global = scope.GetGlobal();
+  if (!global)
+    return false;
+  CefRefPtr<CefV8Value> document = global->GetValue(U16ToCef(u"document"));
+  CefRefPtr<CefV8Value> command = GetFunction(document, u"execCommand");
+  if (!command)
+    return false;
+  CefV8ValueList arguments = JsonArrayTextToV8ValueList(
+      hostWindow, scope.GetContext(), scope.GetBrowserId(), WideToUtf8(argumentsText));
+  CefRefPtr<CefV8Value> value = command->ExecuteFunction(document, arguments);
+  *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
+  return true;
+}
