@@ -34,7 +34,9 @@ set(CMAKE_CXX_FLAGS_INIT "${_nuv_defines}")
 # ctest runs every test binary through wine, headless, in the project's own
 # prefix (kept outside the build folder so "make clean" does not cost the
 # slow prefix creation). The environment is part of the emulator command so
-# that a plain "ctest" in the build folder behaves like the leg's script.
+# that a plain "ctest" in the build folder behaves like the leg's script. The
+# C locale makes wine report the user locale en-US and ANSI code page 1252
+# whatever the machine's own locale is.
 set(NUV_WINEPREFIX "$ENV{HOME}/.cache/nuv-wineprefix" CACHE PATH "Wine prefix of the Windows test leg")
 if(EXISTS /usr/lib/wine/wine64)
   set(_nuv_wine /usr/lib/wine/wine64)
@@ -42,6 +44,6 @@ else()
   set(_nuv_wine wine)
 endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+    ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY LC_ALL=C.UTF-8
     WINEPREFIX=${NUV_WINEPREFIX} WINEARCH=win64 WINEDEBUG=-all,err+module
     WINEDLLOVERRIDES=mscoree,mshtml= ${_nuv_wine})

@@ -28,7 +28,7 @@ bash "$root/scripts/setup-windows-leg.sh"
 # wine server started here.
 unset DISPLAY WAYLAND_DISPLAY
 export WINEPREFIX="$NUV_WINEPREFIX" WINEARCH=win64 WINEDEBUG="-all,err+module"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
 
