@@ -33,6 +33,7 @@ wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
 
 say "configuring $build"
+mkdir -p "$build"
 generator=()
 if command -v ninja >/dev/null 2>&1 && [ ! -f "$build/Makefile" ]; then
   generator=(-G Ninja)
@@ -41,7 +42,12 @@ cmake "${generator[@]}" -S "$root" -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64.cmake" \
   -DNUV_WINDOWS_ONLY_COMMON=ON -DNUV_BENCH=OFF \
   -DNUV_WINEPREFIX="$NUV_WINEPREFIX" \
-  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1" -DCMAKE_C_FLAGS_DEBUG="-O1" >/dev/null
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1" -DCMAKE_C_FLAGS_DEBUG="-O1" \
+  >"$build/windows-leg-configure.log" 2>&1 || {
+  grep -A6 "CMake Error" "$build/windows-leg-configure.log" | head -n 40
+  say "FAILED: the Windows build could not be configured"
+  exit 1
+}
 
 say "building (-j$jobs)"
 build_log="$build/windows-leg-build.log"
