@@ -10,9 +10,11 @@
 #include "include/cef_frame.h"
 #include "include/cef_process_message.h"
 
-// Only exists in the browser process; GetHost() returns null here.
-class CefBrowserHost;
 class CefClient;
+
+// The browser-process side of a browser. It does not exist in a render
+// process (GetHost() returns null there), so it is declared without methods.
+class CefBrowserHost : public virtual CefBase {};
 
 class CefBrowser : public virtual CefBase {
  public:

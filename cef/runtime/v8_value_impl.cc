@@ -1,0 +1,709 @@
+// CefV8Value over a V8 handle. Primitives stay usable after their context
+// is released; objects, arrays and functions become invalid with their
+// context. Object operations need a current context, as in CEF.
+#include <mutex>
+#include <optional>
+#include <unordered_set>
+
+#include "cef/runtime/runtime_internal.h"
+
+namespace cefrt {
+namespace internal {
+
+class CefV8ValueImpl : public CefV8Value {
+ public:
+  CefV8ValueImpl(v8::Isolate* isolate,
+                 v8::Local<v8::Value> value,
+                 std::shared_ptr<ContextState> state);
+  ~CefV8ValueImpl() override;
+
+  // The handle; empty when the value is no longer valid.
+  v8::Local<v8::Value> Handle(v8::Isolate* isolate);
+  const ContextState* state() const { return state_.get(); }
+  bool is_object() const { return is_object_; }
+  void Invalidate() { handle_.reset(); }
+
+  bool IsValid() override;
+  bool IsUndefined() override { return Test(&v8::Value::IsUndefined); }
+  bool IsNull() override { return Test(&v8::Value::IsNull); }
+  bool IsBool() override { return Test(&v8::Value::IsBoolean); }
+  bool IsInt() override { return Test(&v8::Value::IsInt32); }
+  bool IsUInt() override { return Test(&v8::Value::IsUint32); }
+  bool IsDouble() override { return Test(&v8::Value::IsNumber); }
+  bool IsDate() override { return Test(&v8::Value::IsDate); }
+  bool IsString() override { return Test(&v8::Value::IsString); }
+  bool IsObject() override { return Test(&v8::Value::IsObject); }
+  bool IsArray() override { return Test(&v8::Value::IsArray); }
+  bool IsFunction() override { return Test(&v8::Value::IsFunction); }
+  bool IsSame(CefRefPtr<CefV8Value> that) override;
+  bool GetBoolValue() override;
+  int32 GetIntValue() override;
+  uint32 GetUIntValue() override;
+  double GetDoubleValue() override;
+  CefTime GetDateValue() override;
+  CefString GetStringValue() override;
+  bool IsUserCreated() override;
+  bool HasException() override;
+  CefRefPtr<CefV8Exception> GetException() override;
+  bool ClearException() override;
+  bool WillRethrowExceptions() override;
+  bool SetRethrowExceptions(bool rethrow) override;
+  bool HasValue(const CefString& key) override;
+  bool HasValue(int index) override;
+  bool DeleteValue(const CefString& key) override;
+  bool DeleteValue(int index) override;
+  CefRefPtr<CefV8Value> GetValue(const CefString& key) override;
+  CefRefPtr<CefV8Value> GetValue(int index) override;
+  bool SetValue(const CefString& key,
+                CefRefPtr<CefV8Value> value,
+                PropertyAttribute attribute) override;
+  bool SetValue(int index, CefRefPtr<CefV8Value> value) override;
+  bool SetValue(const CefString& key, AccessControl settings, PropertyAttribute attribute) override;
+  bool GetKeys(std::vector<CefString>& keys) override;
+  bool SetUserData(CefRefPtr<CefBase> user_data) override;
+  CefRefPtr<CefBase> GetUserData() override;
+  int GetExternallyAllocatedMemory() override;
+  int AdjustExternallyAllocatedMemory(int change_in_bytes) override;
+  int GetArrayLength() override;
+  CefString GetFunctionName() override;
+  CefRefPtr<CefV8Handler> GetFunctionHandler() override;
+  CefRefPtr<CefV8Value> ExecuteFunction(CefRefPtr<CefV8Value> object,
+                                        const CefV8ValueList& arguments) override;
+  CefRefPtr<CefV8Value> ExecuteFunctionWithContext(CefRefPtr<CefV8Context> context,
+                                                   CefRefPtr<CefV8Value> object,
+                                                   const CefV8ValueList& arguments) override;
+
+ private:
+  // The set-up every object operation shares: the render thread, a valid
+  // object and a current context.
+  struct ObjectEnv {
+    v8::Isolate* isolate = nullptr;
+    std::optional<v8::HandleScope> scope;
+    v8::Local<v8::Context> context;
+    v8::Local<v8::Object> object;
+  };
+  bool BeginObject(ObjectEnv* env);
+  // After an operation under |try_catch|: records the exception (and
+  // rethrows it when asked to); true when one was caught.
+  bool HasCaught(ObjectEnv* env, v8::TryCatch& try_catch);
+  bool Test(bool (v8::Value::*test)() const);
+  CefRefPtr<CefV8Value> Wrap(ObjectEnv* env, v8::Local<v8::Value> value);
+
+  std::unique_ptr<v8::Global<v8::Value>> handle_;
+  std::shared_ptr<ContextState> state_;
+  bool is_object_ = false;
+  bool rethrow_ = false;
+  CefRefPtr<CefV8Exception> last_exception_;
+  IMPLEMENT_REFCOUNTING(CefV8ValueImpl);
+};
+
+namespace {
+
+std::mutex g_registry_lock;
+std::unordered_set<CefV8ValueImpl*>& Registry() {
+  static auto* registry = new std::unordered_set<CefV8ValueImpl*>();
+  return *registry;
+}
+
+CefV8ValueImpl* Impl(const CefRefPtr<CefV8Value>& value) {
+  return value ? dynamic_cast<CefV8ValueImpl*>(value.get()) : nullptr;
+}
+
+}  // namespace
+
+CefV8ValueImpl::CefV8ValueImpl(v8::Isolate* isolate,
+                               v8::Local<v8::Value> value,
+                               std::shared_ptr<ContextState> state)
+    : handle_(std::make_unique<v8::Global<v8::Value>>(isolate, value)),
+      is_object_(value->IsObject()) {
+  if (is_object_)
+    state_ = std::move(state);
+  std::lock_guard<std::mutex> lock(g_registry_lock);
+  Registry().insert(this);
+}
+
+CefV8ValueImpl::~CefV8ValueImpl() {
+  {
+    std::lock_guard<std::mutex> lock(g_registry_lock);
+    Registry().erase(this);
+  }
+  // A handle may only be freed on the isolate's thread; elsewhere it is
+  // left to the isolate (releasing a value off the render thread is a
+  // caller error that must not crash).
+  if (handle_ && !CurrentIsolate())
+    (void)handle_.release();
+}
+
+v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
+  if (!handle_ || (state_ && !state_->valid))
+    return v8::Local<v8::Value>();
+  return handle_->Get(isolate);
+}
+
+bool CefV8ValueImpl::IsValid() {
+  return CurrentIsolate() && handle_ && !handle_->IsEmpty() && (!state_ || state_->valid);
+}
+
+bool CefV8ValueImpl::Test(bool (v8::Value::*test)() const) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return false;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  if (v.IsEmpty())
+    return false;
+  v8::Value* raw = *v;
+  return (raw->*test)();
+}
+
+bool CefV8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
+  v8::Isolate* isolate = CurrentIsolate();
+  CefV8ValueImpl* other = Impl(that);
+  if (!isolate || !other)
+    return false;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> a = Handle(isolate);
+  v8::Local<v8::Value> b = other->Handle(isolate);
+  if (a.IsEmpty() || b.IsEmpty())
+    return false;
+  if (a->IsObject() || b->IsObject())
+    return a == b;
+  return a->StrictEquals(b);
+}
+
+bool CefV8ValueImpl::GetBoolValue() {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return false;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  return !v.IsEmpty() && v->IsTrue();
+}
+
+int32 CefV8ValueImpl::GetIntValue() {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return 0;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  if (v.IsEmpty())
+    return 0;
+  if (v->IsInt32())
+    return v.As<v8::Int32>()->Value();
+  if (v->IsUint32())
+    return static_cast<int32>(v.As<v8::Uint32>()->Value());
+  return 0;
+}
+
+uint32 CefV8ValueImpl::GetUIntValue() {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return 0;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  if (v.IsEmpty())
+    return 0;
+  if (v->IsUint32())
+    return v.As<v8::Uint32>()->Value();
+  if (v->IsInt32())
+    return static_cast<uint32>(v.As<v8::Int32>()->Value());
+  return 0;
+}
+
+double CefV8ValueImpl::GetDoubleValue() {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return 0;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  return !v.IsEmpty() && v->IsNumber() ? v.As<v8::Number>()->Value() : 0;
+}
+
+CefTime CefV8ValueImpl::GetDateValue() {
+  CefTime time;
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return time;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  if (!v.IsEmpty() && v->IsDate())
+    cef_time_from_doublet(v.As<v8::Date>()->ValueOf() / 1000.0, &time);
+  return time;
+}
+
+CefString CefV8ValueImpl::GetStringValue() {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return CefString();
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> v = Handle(isolate);
+  return !v.IsEmpty() && v->IsString() ? ToCefString(isolate, v) : CefString();
+}
+
+bool CefV8ValueImpl::BeginObject(ObjectEnv* env) {
+  env->isolate = CurrentIsolate();
+  if (!env->isolate || !is_object_)
+    return false;
+  env->scope.emplace(env->isolate);
+  env->context = env->isolate->GetCurrentContext();
+  v8::Local<v8::Value> v = Handle(env->isolate);
+  if (env->context.IsEmpty() || v.IsEmpty() || !v->IsObject())
+    return false;
+  env->object = v.As<v8::Object>();
+  return true;
+}
+
+bool CefV8ValueImpl::HasCaught(ObjectEnv* env, v8::TryCatch& try_catch) {
+  if (!try_catch.HasCaught())
+    return false;
+  last_exception_ = MakeException(env->isolate, env->context, try_catch.Message());
+  if (rethrow_)
+    try_catch.ReThrow();
+  return true;
+}
+
+CefRefPtr<CefV8Value> CefV8ValueImpl::Wrap(ObjectEnv* env, v8::Local<v8::Value> value) {
+  return WrapValue(env->isolate, value, StateOf(env->context));
+}
+
+bool CefV8ValueImpl::IsUserCreated() {
+  ObjectEnv env;
+  return BeginObject(&env) && TrackerOf(env.isolate, env.context, env.object) != nullptr;
+}
+
+bool CefV8ValueImpl::HasException() {
+  ObjectEnv env;
+  return BeginObject(&env) && last_exception_ != nullptr;
+}
+
+CefRefPtr<CefV8Exception> CefV8ValueImpl::GetException() {
+  ObjectEnv env;
+  return BeginObject(&env) ? last_exception_ : nullptr;
+}
+
+bool CefV8ValueImpl::ClearException() {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  last_exception_ = nullptr;
+  return true;
+}
+
+bool CefV8ValueImpl::WillRethrowExceptions() {
+  ObjectEnv env;
+  return BeginObject(&env) && rethrow_;
+}
+
+bool CefV8ValueImpl::SetRethrowExceptions(bool rethrow) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  rethrow_ = rethrow;
+  return true;
+}
+
+bool CefV8ValueImpl::HasValue(const CefString& key) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  bool has = env.object->Has(env.context, ToV8String(env.isolate, key)).FromMaybe(false);
+  return !try_catch.HasCaught() && has;
+}
+
+bool CefV8ValueImpl::HasValue(int index) {
+  ObjectEnv env;
+  if (index < 0 || !BeginObject(&env))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  bool has = env.object->Has(env.context, static_cast<uint32_t>(index)).FromMaybe(false);
+  return !try_catch.HasCaught() && has;
+}
+
+bool CefV8ValueImpl::DeleteValue(const CefString& key) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::Maybe<bool> deleted = env.object->Delete(env.context, ToV8String(env.isolate, key));
+  return !HasCaught(&env, try_catch) && deleted.FromMaybe(false);
+}
+
+bool CefV8ValueImpl::DeleteValue(int index) {
+  ObjectEnv env;
+  if (index < 0 || !BeginObject(&env))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::Maybe<bool> deleted = env.object->Delete(env.context, static_cast<uint32_t>(index));
+  return !HasCaught(&env, try_catch) && deleted.FromMaybe(false);
+}
+
+CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(const CefString& key) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return nullptr;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::MaybeLocal<v8::Value> result = env.object->Get(env.context, ToV8String(env.isolate, key));
+  if (HasCaught(&env, try_catch) || result.IsEmpty())
+    return nullptr;
+  return Wrap(&env, result.ToLocalChecked());
+}
+
+CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(int index) {
+  ObjectEnv env;
+  if (index < 0 || !BeginObject(&env))
+    return nullptr;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::MaybeLocal<v8::Value> result = env.object->Get(env.context, static_cast<uint32_t>(index));
+  if (HasCaught(&env, try_catch) || result.IsEmpty())
+    return nullptr;
+  return Wrap(&env, result.ToLocalChecked());
+}
+
+bool CefV8ValueImpl::SetValue(const CefString& key,
+                              CefRefPtr<CefV8Value> value,
+                              PropertyAttribute attribute) {
+  ObjectEnv env;
+  v8::Local<v8::Value> v;
+  if (!BeginObject(&env) || !UnwrapValue(value, env.isolate, &v))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::Maybe<bool> set = env.object->DefineOwnProperty(
+      env.context, ToV8String(env.isolate, key), v, static_cast<v8::PropertyAttribute>(attribute));
+  return !HasCaught(&env, try_catch) && set.FromMaybe(false);
+}
+
+bool CefV8ValueImpl::SetValue(int index, CefRefPtr<CefV8Value> value) {
+  ObjectEnv env;
+  v8::Local<v8::Value> v;
+  if (index < 0 || !BeginObject(&env) || !UnwrapValue(value, env.isolate, &v))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::Maybe<bool> set = env.object->Set(env.context, static_cast<uint32_t>(index), v);
+  return !HasCaught(&env, try_catch) && set.FromMaybe(false);
+}
+
+bool CefV8ValueImpl::SetValue(const CefString& key,
+                              AccessControl settings,
+                              PropertyAttribute attribute) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
+  if (!tracker || !tracker->accessor)
+    return false;
+  // A read-only accessor property has no setter: script writes are ignored.
+  v8::AccessorNameSetterCallback setter =
+      (attribute & V8_PROPERTY_ATTRIBUTE_READONLY) ? nullptr : AccessorSetter;
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::Maybe<bool> set = env.object->SetAccessor(
+      env.context, ToV8String(env.isolate, key), AccessorGetter, setter,
+      v8::External::New(env.isolate, tracker), static_cast<v8::AccessControl>(settings),
+      static_cast<v8::PropertyAttribute>(attribute));
+  return !HasCaught(&env, try_catch) && set.FromMaybe(false);
+}
+
+bool CefV8ValueImpl::GetKeys(std::vector<CefString>& keys) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  v8::TryCatch try_catch(env.isolate);
+  v8::Local<v8::Array> names;
+  if (!env.object->GetOwnPropertyNames(env.context).ToLocal(&names))
+    return false;
+  for (uint32_t i = 0; i < names->Length(); ++i) {
+    v8::Local<v8::Value> name;
+    if (!names->Get(env.context, i).ToLocal(&name))
+      continue;
+    if (name->IsString()) {
+      keys.push_back(ToCefString(env.isolate, name));
+    } else if (name->IsNumber()) {
+      v8::Local<v8::String> text;
+      if (name->ToString(env.context).ToLocal(&text))
+        keys.push_back(ToCefString(env.isolate, text));
+    }
+  }
+  return !try_catch.HasCaught();
+}
+
+bool CefV8ValueImpl::SetUserData(CefRefPtr<CefBase> user_data) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return false;
+  Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
+  if (!tracker)
+    return false;
+  CefRefPtr<CefBase> old = tracker->user_data;
+  tracker->user_data = user_data;
+  return true;
+}
+
+CefRefPtr<CefBase> CefV8ValueImpl::GetUserData() {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return nullptr;
+  Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
+  return tracker ? tracker->user_data : nullptr;
+}
+
+int CefV8ValueImpl::GetExternallyAllocatedMemory() {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return 0;
+  Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
+  return tracker ? tracker->external_memory : 0;
+}
+
+int CefV8ValueImpl::AdjustExternallyAllocatedMemory(int change_in_bytes) {
+  ObjectEnv env;
+  if (!BeginObject(&env))
+    return 0;
+  Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
+  if (!tracker)
+    return 0;
+  // Never let the recorded amount go negative or overflow.
+  long long total = static_cast<long long>(tracker->external_memory) + change_in_bytes;
+  if (total < 0)
+    total = 0;
+  if (total > 0x7fffffff)
+    total = 0x7fffffff;
+  int applied = static_cast<int>(total) - tracker->external_memory;
+  tracker->external_memory = static_cast<int>(total);
+  env.isolate->AdjustAmountOfExternalAllocatedMemory(applied);
+  return tracker->external_memory;
+}
+
+int CefV8ValueImpl::GetArrayLength() {
+  ObjectEnv env;
+  if (!BeginObject(&env) || !env.object->IsArray())
+    return 0;
+  return static_cast<int>(env.object.As<v8::Array>()->Length());
+}
+
+CefString CefV8ValueImpl::GetFunctionName() {
+  ObjectEnv env;
+  if (!BeginObject(&env) || !env.object->IsFunction())
+    return CefString();
+  return ToCefString(env.isolate, env.object.As<v8::Function>()->GetName());
+}
+
+CefRefPtr<CefV8Handler> CefV8ValueImpl::GetFunctionHandler() {
+  ObjectEnv env;
+  if (!BeginObject(&env) || !env.object->IsFunction())
+    return nullptr;
+  Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
+  return tracker ? tracker->handler : nullptr;
+}
+
+CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunction(CefRefPtr<CefV8Value> object,
+                                                      const CefV8ValueList& arguments) {
+  return ExecuteFunctionWithContext(nullptr, object, arguments);
+}
+
+CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8Context> context,
+                                                                 CefRefPtr<CefV8Value> object,
+                                                                 const CefV8ValueList& arguments) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Value> self = Handle(isolate);
+  if (self.IsEmpty() || !self->IsFunction())
+    return nullptr;
+  ObjectEnv env;
+  env.isolate = isolate;
+  env.object = self.As<v8::Object>();
+  if (context) {
+    std::shared_ptr<ContextState> state = StateOfWrapper(context);
+    if (!state || !state->valid)
+      return nullptr;
+    env.context = state->context.Get(isolate);
+  } else {
+    env.context = isolate->GetCurrentContext();
+  }
+  if (env.context.IsEmpty())
+    return nullptr;
+  v8::Context::Scope context_scope(env.context);
+
+  v8::Local<v8::Value> receiver;
+  if (object) {
+    if (!UnwrapValue(object, env.isolate, &receiver) || !receiver->IsObject())
+      return nullptr;
+  } else {
+    receiver = env.context->Global();
+  }
+  std::vector<v8::Local<v8::Value>> argv;
+  argv.reserve(arguments.size());
+  for (const auto& argument : arguments) {
+    v8::Local<v8::Value> v;
+    if (!UnwrapValue(argument, env.isolate, &v))
+      return nullptr;
+    argv.push_back(v);
+  }
+
+  v8::TryCatch try_catch(env.isolate);
+  try_catch.SetVerbose(true);
+  v8::MaybeLocal<v8::Value> result = env.object.As<v8::Function>()->Call(
+      env.context, receiver, static_cast<int>(argv.size()), argv.data());
+  if (HasCaught(&env, try_catch) || result.IsEmpty())
+    return nullptr;
+  return Wrap(&env, result.ToLocalChecked());
+}
+
+CefRefPtr<CefV8Value> WrapValue(v8::Isolate* isolate,
+                                v8::Local<v8::Value> value,
+                                std::shared_ptr<ContextState> state) {
+  if (!isolate || value.IsEmpty())
+    return nullptr;
+  return new CefV8ValueImpl(isolate, value, std::move(state));
+}
+
+bool UnwrapValue(CefRefPtr<CefV8Value> value, v8::Isolate* isolate, v8::Local<v8::Value>* out) {
+  CefV8ValueImpl* impl = Impl(value);
+  if (!impl || !isolate)
+    return false;
+  *out = impl->Handle(isolate);
+  return !out->IsEmpty();
+}
+
+void InvalidateValuesOfContext(const ContextState* state) {
+  std::lock_guard<std::mutex> lock(g_registry_lock);
+  for (CefV8ValueImpl* value : Registry()) {
+    if (value->is_object() && value->state() == state)
+      value->Invalidate();
+  }
+}
+
+void InvalidateAllValues() {
+  std::lock_guard<std::mutex> lock(g_registry_lock);
+  for (CefV8ValueImpl* value : Registry())
+    value->Invalidate();
+}
+
+}  // namespace internal
+}  // namespace cefrt
+
+using cefrt::internal::CurrentIsolate;
+using cefrt::internal::CurrentState;
+using cefrt::internal::WrapValue;
+
+namespace {
+
+// Primitives need only the render thread.
+template <class MakeFn>
+CefRefPtr<CefV8Value> MakePrimitive(MakeFn make) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope scope(isolate);
+  return WrapValue(isolate, make(isolate), nullptr);
+}
+
+}  // namespace
+
+CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
+  return MakePrimitive([](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Undefined(i); });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateNull() {
+  return MakePrimitive([](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Null(i); });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
+  return MakePrimitive(
+      [value](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Boolean::New(i, value); });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
+  return MakePrimitive(
+      [value](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Int32::New(i, value); });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
+  return MakePrimitive([value](v8::Isolate* i) -> v8::Local<v8::Value> {
+    return v8::Integer::NewFromUnsigned(i, value);
+  });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
+  return MakePrimitive(
+      [value](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Number::New(i, value); });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
+  return MakePrimitive([&value](v8::Isolate* i) -> v8::Local<v8::Value> {
+    return cefrt::internal::ToV8String(i, value);
+  });
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateDate(const CefTime& date) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  if (context.IsEmpty())
+    return nullptr;
+  // As in CEF, a time that cannot be converted becomes the epoch.
+  v8::Local<v8::Value> value;
+  if (!v8::Date::New(context, date.GetDoubleT() * 1000.0).ToLocal(&value))
+    return nullptr;
+  return WrapValue(isolate, value, CurrentState());
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateObject(CefRefPtr<CefV8Accessor> accessor) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  if (context.IsEmpty())
+    return nullptr;
+  v8::Local<v8::Object> object = v8::Object::New(isolate);
+  auto tracker = std::make_unique<cefrt::internal::Tracker>();
+  tracker->accessor = accessor;
+  if (!cefrt::internal::AdoptTracker(isolate, context, object, std::move(tracker)))
+    return nullptr;
+  return WrapValue(isolate, object, CurrentState());
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  if (context.IsEmpty())
+    return nullptr;
+  return WrapValue(isolate, v8::Array::New(isolate, length < 0 ? 0 : length), CurrentState());
+}
+
+CefRefPtr<CefV8Value> CefV8Value::CreateFunction(const CefString& name,
+                                                 CefRefPtr<CefV8Handler> handler) {
+  v8::Isolate* isolate = CurrentIsolate();
+  if (!isolate || !handler)
+    return nullptr;
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  if (context.IsEmpty())
+    return nullptr;
+  auto tracker = std::make_unique<cefrt::internal::Tracker>();
+  tracker->handler = handler;
+  tracker->function_name = name;
+  v8::Local<v8::Function> function;
+  if (!v8::Function::New(context, cefrt::internal::FunctionCallback,
+                         v8::External::New(isolate, tracker.get()))
+           .ToLocal(&function))
+    return nullptr;
+  function->SetName(cefrt::internal::ToV8String(isolate, name));
+  if (!cefrt::internal::AdoptTracker(isolate, context, function, std::move(tracker)))
+    return nullptr;
+  return WrapValue(isolate, function, CurrentState());
+}
