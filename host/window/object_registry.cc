@@ -1,0 +1,423 @@
+#include "host/window/object_registry.h"
+
+#include <algorithm>
+
+#include "host/window/value_records.h"
+
+namespace nuv {
+namespace host {
+namespace {
+
+bool IsReference(const Json::Value& value) {
+  return value.isObject() && value.isMember("object") && !value.isMember("valueType");
+}
+
+// A configured value: shorthand scalars become records, references are
+// checked, records stay as written.
+bool ExpandTemplate(const Json::Value& value, Json::Value* out, std::string* error) {
+  if (IsReference(value)) {
+    int32_t id = 0;
+    if (!Int32Of(value["object"], &id)) {
+      *error = "\"object\" must be a host object identifier";
+      return false;
+    }
+    Json::Value reference(Json::objectValue);
+    reference["object"] = id;
+    *out = reference;
+    return true;
+  }
+  if (value.isArray()) {
+    Json::Value array(Json::arrayValue);
+    for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+      Json::Value element;
+      if (!ExpandTemplate(value[i], &element, error))
+        return false;
+      array.append(element);
+    }
+    *out = array;
+    return true;
+  }
+  *out = ExpandShorthand(value);
+  return true;
+}
+
+bool ParseMethod(const Json::Value& spec, MethodSpec* method, std::string* error) {
+  if (!spec.isObject()) {
+    *error = "a method must be a JSON object";
+    return false;
+  }
+  if (spec.isMember("returns")) {
+    method->mode = MethodSpec::Mode::kReturn;
+    return ExpandTemplate(spec["returns"], &method->result, error);
+  }
+  if (spec.isMember("echo")) {
+    std::string echo = StringMember(spec, "echo", "");
+    if (echo == "first") {
+      method->mode = MethodSpec::Mode::kEchoFirst;
+      return true;
+    }
+    if (echo == "all") {
+      method->mode = MethodSpec::Mode::kEchoAll;
+      return true;
+    }
+    *error = "\"echo\" must be \"first\" or \"all\"";
+    return false;
+  }
+  if (spec.isMember("returnsNewObject")) {
+    method->mode = MethodSpec::Mode::kReturnNewObject;
+    if (Int32Of(spec["returnsNewObject"], &method->template_id))
+      return true;
+    *error = "\"returnsNewObject\" must be a host object identifier";
+    return false;
+  }
+  *error = "a method needs \"returns\", \"echo\" or \"returnsNewObject\"";
+  return false;
+}
+
+bool ParseObject(int32_t id, const Json::Value& spec, HostObject* object, std::string* error) {
+  object->id = id;
+  if (!spec.isObject()) {
+    *error = "object " + std::to_string(id) + " must be a JSON object";
+    return false;
+  }
+  const Json::Value& properties = spec["properties"];
+  const Json::Value& methods = spec["methods"];
+  if ((!properties.isNull() && !properties.isObject()) ||
+      (!methods.isNull() && !methods.isObject())) {
+    *error = "object " + std::to_string(id) + ": properties and methods must be JSON objects";
+    return false;
+  }
+  for (const std::string& name : properties.getMemberNames()) {
+    if (!ExpandTemplate(properties[name], &object->properties[name], error)) {
+      *error = "property " + name + " of object " + std::to_string(id) + ": " + *error;
+      return false;
+    }
+  }
+  for (const std::string& name : methods.getMemberNames()) {
+    if (!ParseMethod(methods[name], &object->methods[name], error)) {
+      *error = "method " + name + " of object " + std::to_string(id) + ": " + *error;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseNamed(const Json::Value& list,
+                std::vector<std::pair<std::string, Json::Value>>* named,
+                std::string* error) {
+  if (!list.isArray()) {
+    *error = "a named-object list must be an array";
+    return false;
+  }
+  for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+    const Json::Value& entry = list[i];
+    if (!entry.isObject() || !entry["name"].isString()) {
+      *error = "a named object needs a \"name\"";
+      return false;
+    }
+    Json::Value value = entry["object"];
+    int32_t id = 0;
+    if (Int32Of(value, &id)) {
+      value = Json::Value(Json::objectValue);
+      value["object"] = id;
+    }
+    Json::Value expanded;
+    if (!ExpandTemplate(value, &expanded, error))
+      return false;
+    named->emplace_back(entry["name"].asString(), expanded);
+  }
+  return true;
+}
+
+std::vector<std::string> Keys(const std::map<std::string, Json::Value>& map) {
+  std::vector<std::string> keys;
+  for (const auto& entry : map)
+    keys.push_back(entry.first);
+  return keys;
+}
+
+std::vector<std::string> Keys(const std::map<std::string, MethodSpec>& map) {
+  std::vector<std::string> keys;
+  for (const auto& entry : map)
+    keys.push_back(entry.first);
+  return keys;
+}
+
+}  // namespace
+
+bool ObjectRegistry::Load(const Json::Value& config, std::string* error) {
+  std::string ignored;
+  if (!error)
+    error = &ignored;
+  if (!config.isObject()) {
+    *error = "the configuration must be a JSON object";
+    return false;
+  }
+  std::vector<HostObject> objects;
+  const Json::Value& object_specs = config["objects"];
+  if (!object_specs.isNull() && !object_specs.isObject()) {
+    *error = "\"objects\" must map identifiers to objects";
+    return false;
+  }
+  for (const std::string& key : object_specs.getMemberNames()) {
+    int32_t id = 0;
+    if (!Int32Of(Json::Value(key), &id) || id == 0) {
+      *error = "\"" + key + "\" is not a host object identifier";
+      return false;
+    }
+    objects.emplace_back();
+    if (!ParseObject(id, object_specs[key], &objects.back(), error))
+      return false;
+  }
+  std::map<int64_t, std::vector<std::pair<std::string, Json::Value>>> named;
+  const Json::Value& named_specs = config["named"];
+  if (!named_specs.isNull() && !named_specs.isObject()) {
+    *error = "\"named\" must map browser ids (or \"*\") to lists";
+    return false;
+  }
+  for (const std::string& key : named_specs.getMemberNames()) {
+    int32_t browser = 0;
+    int64_t slot = kAnyBrowser;
+    if (key != "*") {
+      if (!Int32Of(Json::Value(key), &browser)) {
+        *error = "\"" + key + "\" is not a browser id";
+        return false;
+      }
+      slot = browser;
+    }
+    if (!ParseNamed(named_specs[key], &named[slot], error))
+      return false;
+  }
+  Json::Value other_result;
+  if (config.isMember("otherBrowserCallResult") &&
+      !ExpandTemplate(config["otherBrowserCallResult"], &other_result, error)) {
+    return false;
+  }
+  for (const auto& object : objects)
+    AddObject(object);
+  for (auto& entry : named)
+    SetNamedObjects(entry.first, std::move(entry.second));
+  if (config.isMember("otherBrowserCallResult"))
+    SetOtherBrowserCallResult(other_result);
+  return true;
+}
+
+void ObjectRegistry::AddObject(const HostObject& object) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  objects_[object.id] = object;
+  if (object.id >= next_id_ && object.id < INT32_MAX)
+    next_id_ = object.id + 1;
+}
+
+void ObjectRegistry::SetNamedObjects(int64_t browser_id,
+                                     std::vector<std::pair<std::string, Json::Value>> named) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  named_[browser_id] = std::move(named);
+}
+
+void ObjectRegistry::SetMethodHandler(int32_t object_id,
+                                      const std::string& method,
+                                      MethodHandler handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  handlers_[{object_id, method}] = std::move(handler);
+}
+
+void ObjectRegistry::SetOtherBrowserCallResult(const Json::Value& value_template) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  other_browser_result_ = value_template;
+}
+
+Json::Value ObjectRegistry::ObjectRecordLocked(int32_t browser_id, int32_t object_id) const {
+  auto found = objects_.find(object_id);
+  if (found == objects_.end())
+    return NullRecord(browser_id);
+  return ComObjectRecord(browser_id, object_id, Keys(found->second.properties),
+                         Keys(found->second.methods));
+}
+
+Json::Value ObjectRegistry::ResolveLocked(const Json::Value& value_template,
+                                          int32_t browser_id) const {
+  if (IsReference(value_template)) {
+    int32_t id = 0;
+    Int32Of(value_template["object"], &id);
+    return ObjectRecordLocked(browser_id, id);
+  }
+  if (value_template.isArray()) {
+    Json::Value array(Json::arrayValue);
+    for (Json::ArrayIndex i = 0; i < value_template.size(); ++i)
+      array.append(ResolveLocked(value_template[i], browser_id));
+    return array;
+  }
+  Json::Value record = value_template;
+  StampBrowserId(browser_id, &record);
+  return record;
+}
+
+int32_t ObjectRegistry::CloneLocked(int32_t template_id) {
+  auto found = objects_.find(template_id);
+  if (found == objects_.end())
+    return 0;
+  while (objects_.count(next_id_) || next_id_ == 0)
+    next_id_ = next_id_ == INT32_MAX ? 1 : next_id_ + 1;
+  HostObject copy = found->second;
+  copy.id = next_id_;
+  objects_[copy.id] = copy;
+  return copy.id;
+}
+
+std::string ObjectRegistry::NamedObjectsReply(int32_t browser_id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = named_.find(browser_id);
+  if (found == named_.end())
+    found = named_.find(kAnyBrowser);
+  Json::Value reply(Json::arrayValue);
+  if (found != named_.end()) {
+    for (const auto& entry : found->second) {
+      Json::Value named(Json::objectValue);
+      named["name"] = entry.first;
+      named["object"] = ResolveLocked(entry.second, browser_id);
+      reply.append(named);
+    }
+  }
+  return WriteJson(reply);
+}
+
+std::string ObjectRegistry::GetPropertyReply(int32_t browser_id,
+                                             int32_t object_id,
+                                             const std::string& name,
+                                             std::string* problem) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto object = objects_.find(object_id);
+  if (object == objects_.end()) {
+    *problem = "no host object " + std::to_string(object_id);
+    return WriteJson(NullRecord(browser_id));
+  }
+  auto property = object->second.properties.find(name);
+  if (property == object->second.properties.end()) {
+    *problem = "host object " + std::to_string(object_id) + " has no property " + name;
+    return WriteJson(NullRecord(browser_id));
+  }
+  return WriteJson(ResolveLocked(property->second, browser_id));
+}
+
+std::string ObjectRegistry::SetPropertyReply(int32_t browser_id,
+                                             int32_t object_id,
+                                             const std::string& text,
+                                             std::string* problem) {
+  Json::Value request;
+  if (!ParseJson(text, &request) || !request.isObject() || !request["propertyName"].isString()) {
+    *problem = "property write without a JSON \"propertyName\"";
+    return WriteJson(NullRecord(browser_id));
+  }
+  Json::Value value = request["value"];
+  NormalizePageRecord(&value);
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto object = objects_.find(object_id);
+  if (object == objects_.end()) {
+    *problem = "no host object " + std::to_string(object_id);
+  } else {
+    object->second.properties[request["propertyName"].asString()] = value;
+  }
+  return WriteJson(NullRecord(browser_id));
+}
+
+std::string ObjectRegistry::CallMethodReply(int32_t browser_id,
+                                            int32_t object_id,
+                                            const std::string& text,
+                                            std::string* problem) {
+  Json::Value request;
+  if (!ParseJson(text, &request) || !request.isObject() || !request["methodName"].isString()) {
+    *problem = "method call without a JSON \"methodName\"";
+    return WriteJson(NullRecord(browser_id));
+  }
+  std::string name = request["methodName"].asString();
+  Json::Value arguments = request["arguments"];
+  if (arguments.isNull())
+    arguments = Json::Value(Json::arrayValue);
+  if (!arguments.isArray()) {
+    *problem = "method " + name + ": \"arguments\" is not an array";
+    arguments = Json::Value(Json::arrayValue);
+  }
+  NormalizePageRecord(&arguments);
+
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto handler = handlers_.find({object_id, name});
+  if (handler != handlers_.end()) {
+    MethodHandler call = handler->second;
+    lock.unlock();
+    Json::Value result;
+    try {
+      result = call(browser_id, arguments);
+    } catch (...) {
+      *problem = "the handler of method " + name + " threw an exception";
+      result = NullRecord(browser_id);
+    }
+    StampBrowserId(browser_id, &result);
+    return WriteJson(result);
+  }
+  auto object = objects_.find(object_id);
+  if (object == objects_.end()) {
+    *problem = "no host object " + std::to_string(object_id);
+    return WriteJson(NullRecord(browser_id));
+  }
+  auto method = object->second.methods.find(name);
+  if (method == object->second.methods.end()) {
+    *problem = "host object " + std::to_string(object_id) + " has no method " + name;
+    return WriteJson(NullRecord(browser_id));
+  }
+  const MethodSpec spec = method->second;
+  switch (spec.mode) {
+    case MethodSpec::Mode::kReturn:
+      return WriteJson(ResolveLocked(spec.result, browser_id));
+    case MethodSpec::Mode::kEchoFirst:
+      return WriteJson(arguments.empty() ? NullRecord(browser_id) : arguments[0]);
+    case MethodSpec::Mode::kEchoAll:
+      return WriteJson(arguments);
+    case MethodSpec::Mode::kReturnNewObject: {
+      int32_t id = CloneLocked(spec.template_id);
+      if (!id)
+        *problem = "method " + name + ": no template object " + std::to_string(spec.template_id);
+      return WriteJson(ObjectRecordLocked(browser_id, id));
+    }
+  }
+  return WriteJson(NullRecord(browser_id));
+}
+
+std::string ObjectRegistry::OtherBrowserCallReply(int32_t browser_id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (other_browser_result_.isNull())
+    return WriteJson(NullRecord(browser_id));
+  return WriteJson(ResolveLocked(other_browser_result_, browser_id));
+}
+
+void ObjectRegistry::CountRelease(int32_t object_id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++releases_[object_id];
+}
+
+int ObjectRegistry::ReleaseCount(int32_t object_id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = releases_.find(object_id);
+  return found == releases_.end() ? 0 : found->second;
+}
+
+bool ObjectRegistry::HasObject(int32_t object_id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return objects_.count(object_id) != 0;
+}
+
+Json::Value ObjectRegistry::PropertyRecord(int32_t browser_id,
+                                           int32_t object_id,
+                                           const std::string& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto object = objects_.find(object_id);
+  if (object == objects_.end())
+    return Json::Value();
+  auto property = object->second.properties.find(name);
+  if (property == object->second.properties.end())
+    return Json::Value();
+  return ResolveLocked(property->second, browser_id);
+}
+
+}  // namespace host
+}  // namespace nuv

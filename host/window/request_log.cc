@@ -1,0 +1,37 @@
+#include "host/window/request_log.h"
+
+#include <utility>
+
+namespace nuv {
+namespace host {
+
+void RequestLog::Add(LoggedRequest entry) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.push_back(std::move(entry));
+  }
+  changed_.notify_all();
+}
+
+std::vector<LoggedRequest> RequestLog::Entries() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_;
+}
+
+size_t RequestLog::Count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_.size();
+}
+
+bool RequestLog::WaitForCount(size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return entries_.size() >= count; });
+}
+
+void RequestLog::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.clear();
+}
+
+}  // namespace host
+}  // namespace nuv

@@ -1,0 +1,49 @@
+// Every bridge message the host window received, with the reply it sent:
+// what tests and tools inspect. Thread-safe.
+#ifndef NUV_HOST_WINDOW_REQUEST_LOG_H_
+#define NUV_HOST_WINDOW_REQUEST_LOG_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace nuv {
+namespace host {
+
+struct LoggedRequest {
+  uintptr_t kind = 0;          // dwData
+  uint32_t helper_window = 0;  // wParam: where the reply went
+  bool has_ids = false;        // the packet held browser and request id
+  int32_t browser_id = 0;
+  int32_t request_id = 0;
+  int32_t object_id = 0;
+  std::string text;                // the request text, up to its terminator
+  std::vector<uint8_t> raw;        // the whole packet as received
+  bool replied = false;            // a reply was delivered to helper_window
+  std::string reply_text;          // the reply's text (without its zero byte)
+  std::vector<uint8_t> reply_raw;  // the reply packet as sent
+  std::string problem;             // what was wrong, empty when nothing
+};
+
+class RequestLog {
+ public:
+  void Add(LoggedRequest entry);
+  std::vector<LoggedRequest> Entries() const;
+  size_t Count() const;
+  // Waits until at least `count` messages are logged; false on timeout.
+  bool WaitForCount(size_t count, std::chrono::milliseconds timeout) const;
+  void Clear();
+
+ private:
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::vector<LoggedRequest> entries_;
+};
+
+}  // namespace host
+}  // namespace nuv
+
+#endif  // NUV_HOST_WINDOW_REQUEST_LOG_H_
