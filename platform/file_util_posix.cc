@@ -66,7 +66,14 @@ FILE* OpenFile(const std::u16string& path, const char* mode) {
     return nullptr;
   std::string native_mode(mode);
   native_mode += 'e';  // close on exec
-  return fopen(NativePath(path).c_str(), native_mode.c_str());
+  FILE* file = fopen(NativePath(path).c_str(), native_mode.c_str());
+  // As on Windows, a directory is not a file that can be opened.
+  struct stat info;
+  if (file && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
+    fclose(file);
+    return nullptr;
+  }
+  return file;
 }
 
 // The lock is taken on the directory that holds the file rather than on the

@@ -1,0 +1,64 @@
+// A child process for the tests of the common library. Commands:
+//   global                      product name, inner name, language, default temp path
+//   log <path> <count> <text>   <count> lines through WriteLog
+//   debuglog <path> <text> ...  one line through WriteDebugLog
+//   temp <override>             GetTempPath with the override set
+//   utf8 <text>                 WideToUtf8(Utf8ToWide(text)) as raw bytes
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "src/app/process_global.h"
+#include "src/common/config.h"
+#include "src/common/text_conv.h"
+
+namespace {
+
+void Print(const std::u16string& text) {
+  std::string bytes = WideToUtf8(text);
+  fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2)
+    return 2;
+  std::string command = argv[1];
+  if (command == "utf8" && argc == 3) {
+    std::string bytes = WideToUtf8(Utf8ToWide(argv[2]));
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
+    return 0;
+  }
+  CNuvChromeProcessGlobal* global = GetChromeProcessGlobal();
+  if (command == "global") {
+    printf("product=");
+    Print(global->GetProductName());
+    printf("\ninner=");
+    Print(global->GetInnerProductName());
+    printf("\nlang=%u\ntemp=", GetUiLanguage());
+    Print(global->GetDefaultTempPath());
+    printf("\n");
+    return 0;
+  }
+  if (command == "log" && argc == 5) {
+    global->SetLogFilePath(Utf8ToWide(argv[2]));
+    int count = atoi(argv[3]);
+    std::u16string text = Utf8ToWide(argv[4]);
+    for (int i = 0; i < count; ++i)
+      GetProcessGlobal()->WriteLog(text.c_str(), 0);
+    return 0;
+  }
+  if (command == "debuglog" && argc >= 4) {
+    global->SetLogFilePath(Utf8ToWide(argv[2]));
+    GetProcessGlobal()->WriteDebugLog(Utf8ToWide(argv[3]).c_str());
+    return 0;
+  }
+  if (command == "temp" && argc == 3) {
+    global->SetTempPathOverride(Utf8ToWide(argv[2]));
+    Print(GetProcessGlobal()->GetTempPath());
+    return 0;
+  }
+  return 2;
+}

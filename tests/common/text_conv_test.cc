@@ -1,0 +1,98 @@
+// UTF-8 <-> UTF-16 conversion and the character substitution table.
+#include "src/common/text_conv.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/common/test_util.h"
+
+namespace {
+
+using nuv_test::ScratchDir;
+using nuv_test::Utf16Le;
+
+TEST(TextConvTest, Utf8ToWideMarkAndTerminator) {
+  EXPECT_EQ(Utf8ToWide("NuvValueString"), u"NuvValueString");
+  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF"
+                       "abc"),
+            u"abc");
+  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF"), u"\uFEFF");  // exactly the mark: kept
+  EXPECT_EQ(Utf8ToWide(std::string("ab\0cd", 5)), u"ab");
+  EXPECT_EQ(Utf8ToWide("bad\xFF"), u"bad\uFFFD");
+  EXPECT_EQ(Utf8ToWide(static_cast<const char*>(nullptr)), u"");
+  EXPECT_EQ(Utf8ToWide(""), u"");
+}
+
+TEST(TextConvTest, WideToUtf8WithoutTable) {
+  EXPECT_EQ(WideToUtf8(u"NuvValueString"), "NuvValueString");
+  EXPECT_EQ(WideToUtf8(u"\u4e2d\U0001F600"), "\xE4\xB8\xAD\xF0\x9F\x98\x80");
+  EXPECT_EQ(WideToUtf8(std::u16string(u"ab\0cd", 5)), "ab");
+  EXPECT_EQ(WideToUtf8(static_cast<const char16_t*>(nullptr)), "");
+}
+
+TEST(TextConvTest, MultiByteToWideTextCodePages) {
+  EXPECT_EQ(MultiByteToWideText("caf\xE9", kCodePageAnsi), u"caf\u00e9");
+  EXPECT_EQ(MultiByteToWideText("\xEF\xBB\xBF"
+                                "caf\xC3\xA9",
+                                kCodePageAnsi),
+            u"caf\u00e9");
+  EXPECT_EQ(MultiByteToWideText("caf\xE9", 51932), u"caf\u00e9");  // unknown: ANSI
+}
+
+// The table lives beside the executable, so each case runs a copy of the
+// probe program in a directory of its own.
+class CharacterTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    probe_ = nuv_test::CopyProbe(dir_.path());
+    mkdir((dir_ / "strconv").c_str(), 0755);
+  }
+  void SetTable(const std::string& bytes) {
+    nuv_test::WriteBytes(dir_ / "strconv/65001.txt", bytes);
+  }
+  std::string Convert(const std::string& utf8) {
+    nuv_test::ChildResult result = nuv_test::RunChild(probe_, {"utf8", utf8});
+    EXPECT_EQ(result.exit_code, 0);
+    return result.output;
+  }
+
+  ScratchDir dir_;
+  std::string probe_;
+};
+
+TEST_F(CharacterTableTest, EntriesApplyInFileOrder) {
+  EXPECT_EQ(Convert("NuvValueString"), "NuvValueString");  // no table yet
+  // a -> "xy", x -> "Z" (acts on the inserted x too), b -> "b!" (holds b:
+  // ignored), c -> "" (empty: ignored), last line without CR LF: d -> "D".
+  SetTable("\xFF\xFE" + Utf16Le(u"a=xy\r\nx=Z\r\nb=b!\r\nc=\r\nd=D"));
+  EXPECT_EQ(Convert("abcdx"), "ZybcDZ");
+  // A one-character replacement outside ASCII, and an odd trailing byte.
+  SetTable("\xFF\xFE" + Utf16Le(u"e\t\u00e9") + "!");
+  EXPECT_EQ(Convert("tee"), "t\xC3\xA9\xC3\xA9");
+}
+
+TEST_F(CharacterTableTest, DamagedTablesNeverCrash) {
+  for (const std::string& table :
+       {std::string(""), std::string("\xFF"), std::string("\xFF\xFE"),
+        std::string("\xFF\xFE"
+                    "a\0",
+                    4),
+        "\xFF\xFE" + Utf16Le(u"\r\n\r\n\r\n"), "\xFF\xFE" + Utf16Le(std::u16string(u"a\0=b", 4)),
+        "\xFF\xFE" + Utf16Le(u"a=b\r\n") + std::string(3, '\0')}) {
+    SetTable(table);
+    nuv_test::ChildResult result = nuv_test::RunChild(probe_, {"utf8", "abc"});
+    EXPECT_EQ(result.exit_code, 0);
+  }
+  // Entries that each double the text stop before memory runs out.
+  std::u16string doubling;
+  for (char16_t c = u'a'; c < u'a' + 40; ++c)
+    doubling +=
+        std::u16string(1, c) + u"=" + std::u16string(2, static_cast<char16_t>(c + 1)) + u"\r\n";
+  SetTable("\xFF\xFE" + Utf16Le(doubling));
+  nuv_test::ChildResult result = nuv_test::RunChild(probe_, {"utf8", "a"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_LE(result.output.size(), 16u << 20);
+}
+
+}  // namespace
