@@ -1,0 +1,104 @@
+#include "tests/values/script_runtime.h"
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <map>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "include/cef_app.h"
+
+namespace nuv_test {
+namespace {
+
+class TestApp : public CefApp, public CefRenderProcessHandler {
+ public:
+  CefRefPtr<CefRenderProcessHandler> GetRenderProcessHandler() override { return this; }
+
+  void OnContextCreated(CefRefPtr<CefBrowser> browser,
+                        CefRefPtr<CefFrame> /*frame*/,
+                        CefRefPtr<CefV8Context> context) override {
+    contexts_[browser->GetIdentifier()] = context;
+  }
+  void OnContextReleased(CefRefPtr<CefBrowser> browser,
+                         CefRefPtr<CefFrame> /*frame*/,
+                         CefRefPtr<CefV8Context> /*context*/) override {
+    contexts_.erase(browser->GetIdentifier());
+  }
+  void OnUncaughtException(CefRefPtr<CefBrowser>,
+                           CefRefPtr<CefFrame>,
+                           CefRefPtr<CefV8Context>,
+                           CefRefPtr<CefV8Exception>,
+                           CefRefPtr<CefV8StackTrace>) override {
+    ++uncaught_;
+  }
+
+  CefRefPtr<CefV8Context> ContextOf(int browserId) {
+    auto found = contexts_.find(browserId);
+    return found == contexts_.end() ? nullptr : found->second;
+  }
+  int uncaught() const { return uncaught_; }
+
+ private:
+  std::map<int, CefRefPtr<CefV8Context>> contexts_;
+  int uncaught_ = 0;
+
+  IMPLEMENT_REFCOUNTING(TestApp);
+};
+
+CefRefPtr<TestApp> g_app;
+std::unique_ptr<cefrt::RenderRuntime> g_runtime;
+
+}  // namespace
+
+int RunTestsWithScriptRuntime(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  g_app = new TestApp();
+  g_runtime = cefrt::RenderRuntime::Create(g_app.get(), nullptr);
+  if (!g_runtime)
+    return 2;
+  const int result = RUN_ALL_TESTS();
+  g_runtime.reset();
+  g_app = nullptr;
+  return result;
+}
+
+cefrt::RenderRuntime* Runtime() {
+  return g_runtime.get();
+}
+
+CefRefPtr<CefV8Context> OpenPage(int browserId, const std::string& pageScript) {
+  g_runtime->CreateBrowser(browserId);
+  g_runtime->CreateContext(browserId, 1, true, CefString(""), CefString(pageScript));
+  return g_app->ContextOf(browserId);
+}
+
+void ClosePage(int browserId) {
+  g_runtime->DestroyBrowser(browserId);
+}
+
+CefRefPtr<CefV8Value> Eval(const CefRefPtr<CefV8Context>& context, const std::string& code) {
+  CefRefPtr<CefV8Value> result;
+  CefRefPtr<CefV8Exception> exception;
+  if (!context || !context->Eval(CefString(code), result, exception))
+    return nullptr;
+  return result;
+}
+
+std::string EvalText(const CefRefPtr<CefV8Context>& context, const std::string& code) {
+  CefRefPtr<CefV8Value> text;
+  CefRefPtr<CefV8Exception> exception;
+  if (!context || !context->Eval(CefString("String(" + code + ")"), text, exception))
+    return "<threw: " + (exception ? exception->GetMessage().ToString() : std::string()) + ">";
+  return text && text->IsString() ? text->GetStringValue().ToString() : std::string("<none>");
+}
+
+int UncaughtExceptionCount() {
+  return g_app->uncaught();
+}
+
+}  // namespace nuv_test
