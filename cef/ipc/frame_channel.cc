@@ -73,6 +73,13 @@ uint32_t FrameChannel::Queue(Frame frame, std::string* error) {
   return frame.sequence;
 }
 
+uint32_t FrameChannel::TakeSequence() {
+  const uint32_t sequence = next_sequence_;
+  if (++next_sequence_ == 0)
+    next_sequence_ = 1;
+  return sequence;
+}
+
 bool FrameChannel::WriteNow() {
   while (open_ && out_pos_ < out_.size()) {
     const ssize_t n = ::send(fd_, out_.data() + out_pos_, out_.size() - out_pos_, MSG_NOSIGNAL);

@@ -35,6 +35,10 @@ class FrameChannel {
   // the channel is closed. Nothing is written yet.
   uint32_t Queue(Frame frame, std::string* error);
 
+  // Uses up the next sequence number without sending anything, for a frame
+  // the caller writes by other means.
+  uint32_t TakeSequence();
+
   // Writes as much queued output as the socket takes now. False when the
   // channel is (or becomes) closed.
   bool FlushSome();

@@ -100,6 +100,9 @@ bool RenderLoop::HandleBufferedFrames() {
           return false;
         }
         if (sequence_known) {
+          std::string why;
+          if (!AcceptSequence(frame.sequence, &why))
+            error += "; " + why;
           Log("refused frame #" + std::to_string(frame.sequence) + ": " + error);
           Acknowledge(frame.sequence, AckStatus::kRefused, error);
         } else {
@@ -112,21 +115,31 @@ bool RenderLoop::HandleBufferedFrames() {
   return false;
 }
 
-void RenderLoop::Handle(const Frame& frame) {
-  if (!IsClientFrameKind(static_cast<uint8_t>(frame.kind))) {
-    const std::string why = std::string(FrameKindName(frame.kind)) + " is not a client frame";
-    Log("refused frame #" + std::to_string(frame.sequence) + ": " + why);
-    Acknowledge(frame.sequence, AckStatus::kRefused, why);
-    return;
+bool RenderLoop::AcceptSequence(uint32_t sequence, std::string* why) {
+  // Every frame whose number could be read uses it up, even when refused,
+  // so one bad frame does not shift the numbering of the good ones.
+  if (sequence <= last_sequence_) {
+    *why = "sequence " + std::to_string(sequence) + " does not follow " +
+           std::to_string(last_sequence_);
+    return false;
   }
-  if (frame.sequence <= last_sequence_) {
-    const std::string why = "sequence " + std::to_string(frame.sequence) + " does not follow " +
-                            std::to_string(last_sequence_);
+  last_sequence_ = sequence;
+  return true;
+}
+
+void RenderLoop::Handle(const Frame& frame) {
+  std::string why;
+  if (!AcceptSequence(frame.sequence, &why)) {
     Log("refused " + Describe(frame) + ": " + why);
     Acknowledge(frame.sequence, AckStatus::kRefused, why);
     return;
   }
-  last_sequence_ = frame.sequence;
+  if (!IsClientFrameKind(static_cast<uint8_t>(frame.kind))) {
+    why = std::string(FrameKindName(frame.kind)) + " is not a client frame";
+    Log("refused frame #" + std::to_string(frame.sequence) + ": " + why);
+    Acknowledge(frame.sequence, AckStatus::kRefused, why);
+    return;
+  }
 
   std::string detail;
   AckStatus status = AckStatus::kRefused;

@@ -48,6 +48,7 @@ class RenderLoop : public cefrt::RenderRuntimeObserver {
  private:
   // Handles every complete frame buffered; false once the loop must stop.
   bool HandleBufferedFrames();
+  bool AcceptSequence(uint32_t sequence, std::string* why);
   void Handle(const Frame& frame);
   AckStatus Dispatch(const Frame& frame, std::string* detail);
   bool HasContext(int32_t browser_id, int64_t frame_id) const;

@@ -158,6 +158,10 @@ uint32_t RenderProcess::SendRawFrame(Frame frame) {
   return Send(std::move(frame));
 }
 
+uint32_t RenderProcess::ReserveSequence() {
+  return channel_->TakeSequence();
+}
+
 bool RenderProcess::SendRawBytes(const std::vector<uint8_t>& bytes) {
   if (!channel_->is_open())
     return false;

@@ -108,8 +108,10 @@ class RenderProcess {
   // Sends a frame as given (its sequence is assigned here). For tests of
   // the render process's refusals.
   uint32_t SendRawFrame(cefipc::Frame frame);
-  // Writes bytes as they are, bypassing the codec. For tests.
+  // Writes bytes as they are, bypassing the codec. For tests, which take
+  // the sequence number of a hand-made frame from ReserveSequence.
   bool SendRawBytes(const std::vector<uint8_t>& bytes);
+  uint32_t ReserveSequence();
 
   // Waits for the acknowledgement of `sequence` (0 gives kNotSent). Every
   // process message and document command the command caused has arrived
