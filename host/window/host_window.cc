@@ -181,7 +181,6 @@ std::string HostWindow::Answer(const BridgeRequest& request, LoggedRequest* entr
       request.kind >= kBridgeReleaseObject && request.kind <= kBridgeCallOtherBrowserFunction;
   if (needs_object && !request.has_header) {
     bool wants_record = request.kind != kBridgeReleaseObject;
-    entry->problem = "request without an object id";
     return wants_record ? WriteJson(NullRecord(request.browser_id)) : std::string();
   }
   switch (request.kind) {
@@ -207,20 +206,21 @@ std::string HostWindow::Answer(const BridgeRequest& request, LoggedRequest* entr
       // The calling render thread is blocked until this returns, and the
       // function's browser may live on that very thread: answer now, run
       // the function once this window procedure has returned.
+      Json::Value text;
+      if (!ParseJson(request.text, &text) || !text.isObject()) {
+        problem = "call of another browser's function without a JSON text";
+        reply = WriteJson(NullRecord(request.browser_id));
+        break;
+      }
       reply = objects_.OtherBrowserCallReply(request.browser_id);
       OtherBrowserCall call;
       call.browser_id = request.browser_id;
       call.object_id = request.object_id;
       call.helper_window = entry->helper_window;
-      Json::Value text;
-      if (ParseJson(request.text, &text) && text.isObject()) {
-        call.function_name = StringMember(text, "methodName", "");
-        if (text["arguments"].isArray())
-          call.arguments = text["arguments"];
-        NormalizePageRecord(&call.arguments);
-      } else {
-        problem = "call of another browser's function without a JSON text";
-      }
+      call.function_name = StringMember(text, "methodName", "");
+      if (text["arguments"].isArray())
+        call.arguments = text["arguments"];
+      NormalizePageRecord(&call.arguments);
       OtherBrowserCallHandler handler;
       {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -116,8 +116,8 @@ bool ParseNamed(const Json::Value& list,
       return false;
     }
     Json::Value value = entry["object"];
-    int32_t id = 0;
-    if (Int32Of(value, &id)) {
+    if (value.isInt()) {  // a bare identifier names a host object
+      int32_t id = value.asInt();
       value = Json::Value(Json::objectValue);
       value["object"] = id;
     }

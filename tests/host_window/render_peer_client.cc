@@ -1,0 +1,92 @@
+#include "tests/host_window/render_peer_client.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+namespace nuv {
+namespace test {
+namespace {
+
+bool ReadAll(int fd, void* buffer, size_t size) {
+  auto* bytes = static_cast<char*>(buffer);
+  while (size) {
+    ssize_t got = read(fd, bytes, size);
+    if (got <= 0)
+      return false;
+    bytes += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+void Put(std::string* out, const void* data, size_t size) {
+  out->append(static_cast<const char*>(data), size);
+}
+
+}  // namespace
+
+bool RenderPeer::Start(platform::WindowHandle host) {
+  return process_.Start(NUV_RENDER_PEER, {std::to_string(host)});
+}
+
+Exchange RenderPeer::Send(uint64_t dw_data, const std::vector<uint8_t>& packet, uint32_t wparam) {
+  Exchange exchange;
+  std::string command;
+  auto size = static_cast<uint32_t>(packet.size());
+  Put(&command, &wparam, 4);
+  Put(&command, &dw_data, 8);
+  Put(&command, &size, 4);
+  Put(&command, packet.data(), packet.size());
+  const char* cursor = command.data();
+  size_t left = command.size();
+  while (left) {
+    ssize_t written = write(process_.input_fd(), cursor, left);
+    if (written <= 0)
+      return exchange;
+    cursor += written;
+    left -= static_cast<size_t>(written);
+  }
+  uint32_t sent = 0;
+  int64_t result = 0;
+  uint32_t count = 0;
+  int fd = process_.output_fd();
+  if (!ReadAll(fd, &sent, 4) || !ReadAll(fd, &result, 8) || !ReadAll(fd, &count, 4))
+    return exchange;
+  for (uint32_t i = 0; i < count; ++i) {
+    PeerReply reply;
+    uint32_t length = 0;
+    if (!ReadAll(fd, &reply.dw_data, 8) || !ReadAll(fd, &reply.wparam, 4) ||
+        !ReadAll(fd, &length, 4))
+      return exchange;
+    reply.bytes.resize(length);
+    if (!ReadAll(fd, reply.bytes.data(), length))
+      return exchange;
+    exchange.replies.push_back(std::move(reply));
+  }
+  exchange.io_ok = true;
+  exchange.sent = sent != 0;
+  return exchange;
+}
+
+std::vector<uint8_t> RequestPacket(int32_t browser_id,
+                                   int32_t request_id,
+                                   int32_t object_id,
+                                   const std::string& text) {
+  std::vector<uint8_t> packet(12 + text.size() + 4, 0);
+  memcpy(packet.data(), &browser_id, 4);
+  memcpy(packet.data() + 4, &request_id, 4);
+  memcpy(packet.data() + 8, &object_id, 4);
+  memcpy(packet.data() + 12, text.data(), text.size());
+  return packet;
+}
+
+std::string ReplyText(const PeerReply& reply) {
+  if (reply.bytes.size() < 12)
+    return std::string();
+  const char* text = reinterpret_cast<const char*>(reply.bytes.data()) + 12;
+  return std::string(text, strnlen(text, reply.bytes.size() - 12));
+}
+
+}  // namespace test
+}  // namespace nuv
