@@ -34,8 +34,7 @@ std::u16string TablePath(uint32_t cp) {
   return path + u".txt";
 }
 
-// Reads the table as raw 16-bit units (an odd last byte is dropped); the
-// text ends at the first zero unit.
+// Reads the table as raw 16-bit units (an odd last byte is dropped).
 bool ReadTable(const std::u16string& path, std::u16string* units) {
   uint64_t size = GetFileSize64(path) & 0xFFFFFFFEu;
   FILE* file = nuv::platform::OpenFile(path, "rb");
@@ -48,7 +47,6 @@ bool ReadTable(const std::u16string& path, std::u16string* units) {
   units->resize(read / 2);
   for (size_t i = 0; i < read / 2; ++i)
     (*units)[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  *units = UpToZero(units->data(), units->size());
   return true;
 }
 
@@ -85,10 +83,14 @@ void ApplyCharacterTable(uint32_t cp, std::u16string& text) {
   if (path.empty() || !nuv::platform::PathExists(path))
     return;
   std::u16string table;
-  if (!ReadTable(path, &table))
-    return;
-  // Unit 0 is the byte-order mark; each line: character, separator,
-  // replacement up to CR LF.
+  if (ReadTable(path, &table))
+    ApplyCharacterTableText(table, text);
+}
+
+// Unit 0 is the byte-order mark; each line: character, separator,
+// replacement up to CR LF.
+void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) {
+  std::u16string table = UpToZero(units.data(), units.size());
   size_t p = 1;
   while (p < table.size()) {
     char16_t from = table[p];

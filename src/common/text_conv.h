@@ -24,6 +24,10 @@ std::string WideToUtf8(const char16_t* text);
 // table file exists. Reads the file on every call.
 void ApplyCharacterTable(uint32_t cp, std::u16string& text);
 
+// Applies a table given as its 16-bit units (unit 0 is the mark and is
+// skipped; the table ends at the first zero unit).
+void ApplyCharacterTableText(const std::u16string& table, std::u16string& text);
+
 // Converts zero-terminated `bytes` of code page `cp` (a leading UTF-8 mark
 // forces UTF-8); falls back to the ANSI code page when `cp` is unknown.
 std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp);
