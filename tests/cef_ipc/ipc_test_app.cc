@@ -7,6 +7,10 @@
 //   "SendBinary"            -> a message with a binary argument (not carried)
 //   "Sleep" ms              -> returns after ms milliseconds
 //   "Abort"                 -> abort()
+//   "OpenWindow"            -> "WindowOpened" handle of a message window on
+//                              the render thread; copy-data sent to it is
+//                              answered with its size * 2 and reported as
+//                              "WindowGotData" text
 //   anything else           -> not handled
 // With --ipc-test-marker=<file>, OnBeforeCommandLineProcessing appends the
 // process type and a line feed to that file.
@@ -15,6 +19,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <memory>
 #include <string>
 
 #include "include/cef_app.h"
@@ -23,6 +28,9 @@
 #include "include/cef_process_message.h"
 #include "include/cef_render_process_handler.h"
 #include "include/cef_v8.h"
+#if defined(IPC_TEST_WITH_WINDOWS)
+#include "platform/message_window.h"
+#endif
 
 namespace {
 
@@ -67,6 +75,32 @@ void CopyList(CefRefPtr<CefListValue> from, CefRefPtr<CefListValue> to) {
 std::string FrameId(CefRefPtr<CefFrame> frame) {
   return frame ? std::to_string(frame->GetIdentifier()) : std::string("none");
 }
+
+#if defined(IPC_TEST_WITH_WINDOWS)
+// Lives on the render thread; reports what it receives to browser_.
+class ReportingWindow : public nuv::platform::MessageWindowDelegate {
+ public:
+  explicit ReportingWindow(CefRefPtr<CefBrowser> browser) : browser_(browser) {}
+  bool ProcessWindowMessage(nuv::platform::WindowHandle window,
+                            uint32_t message,
+                            uintptr_t wparam,
+                            intptr_t lparam,
+                            intptr_t* result) override {
+    if (message != nuv::platform::kWmCopyData)
+      return false;
+    const auto* data = reinterpret_cast<const nuv::platform::CopyData*>(lparam);
+    CefRefPtr<CefProcessMessage> m = CefProcessMessage::Create("WindowGotData");
+    m->GetArgumentList()->SetString(
+        0, std::string(static_cast<const char*>(data->lpData), data->cbData));
+    browser_->SendProcessMessage(PID_BROWSER, m);
+    *result = static_cast<intptr_t>(data->cbData) * 2;
+    return true;
+  }
+
+ private:
+  CefRefPtr<CefBrowser> browser_;
+};
+#endif
 
 class TestApp : public CefApp, public CefRenderProcessHandler {
  public:
@@ -157,6 +191,17 @@ class TestApp : public CefApp, public CefRenderProcessHandler {
       nanosleep(&ts, nullptr);
       return true;
     }
+#if defined(IPC_TEST_WITH_WINDOWS)
+    if (name == "OpenWindow") {
+      window_delegate_.reset(new ReportingWindow(browser));
+      const nuv::platform::WindowHandle handle =
+          nuv::platform::CreateMessageWindow(window_delegate_.get());
+      CefRefPtr<CefProcessMessage> m = Message("WindowOpened");
+      m->GetArgumentList()->SetInt(0, static_cast<int>(handle));
+      Send(browser, m);
+      return true;
+    }
+#endif
     if (name == "Abort") {
       rlimit no_core{0, 0};
       setrlimit(RLIMIT_CORE, &no_core);
@@ -189,6 +234,10 @@ class TestApp : public CefApp, public CefRenderProcessHandler {
       out->SetString(1, exception->GetMessage());
     Send(browser, reply);
   }
+
+#if defined(IPC_TEST_WITH_WINDOWS)
+  std::unique_ptr<ReportingWindow> window_delegate_;
+#endif
 
   IMPLEMENT_REFCOUNTING(TestApp);
 };

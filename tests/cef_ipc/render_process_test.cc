@@ -18,6 +18,9 @@
 #include "cef/ipc/frame_codec.h"
 #include "cef/ipc/wire_text.h"
 #include "host/browser/render_process.h"
+#if defined(IPC_TEST_WITH_WINDOWS)
+#include "platform/message_window.h"
+#endif
 
 namespace nuv {
 namespace host {
@@ -419,6 +422,33 @@ TEST_F(RenderProcessTest, AHungProcessIsKilledWhenTheClientLetsGo) {
   p.reset();  // must not wait the minute out
   EXPECT_NE(kill(pid, 0), 0);
 }
+
+#if defined(IPC_TEST_WITH_WINDOWS)
+TEST_F(RenderProcessTest, AnIdleRenderLoopDispatchesItsWindows) {
+  std::unique_ptr<RenderProcess> p = StartRenderer();
+  ASSERT_TRUE(p);
+  Expect(p.get(), p->CreateBrowser(6), Outcome::kDone);
+  Expect(p.get(), p->SendProcessMessage(6, u"OpenWindow", {}), Outcome::kDone);
+  const ProcessMessage opened = Next(p.get(), u"WindowOpened");
+  ASSERT_EQ(opened.args.size(), 1u);
+  const auto window = static_cast<nuv::platform::WindowHandle>(opened.args[0].GetInt());
+  ASSERT_NE(window, 0u);
+
+  // The render thread is idle in its loop; the send is answered there.
+  const char payload[] = "hello window";
+  nuv::platform::CopyData data;
+  data.dwData = 1;
+  data.cbData = sizeof(payload) - 1;
+  data.lpData = payload;
+  intptr_t result = 0;
+  ASSERT_TRUE(nuv::platform::SendCopyData(window, 0, data, &result));
+  EXPECT_EQ(result, 2 * static_cast<intptr_t>(data.cbData));
+  EXPECT_EQ(Next(p.get(), u"WindowGotData").args, WireList{WireValue::String(u"hello window")});
+
+  const ExitStatus status = p->End(kWaitMs);
+  EXPECT_TRUE(status.exited() && status.exit_code == 0) << status.ToString();
+}
+#endif
 
 }  // namespace
 }  // namespace host
