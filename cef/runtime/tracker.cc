@@ -13,6 +13,10 @@ namespace internal {
 
 namespace {
 
+// A C++ exception must never unwind through V8's frames: a client callback
+// that throws one is turned into this script exception instead.
+const char kNativeFailure[] = "native callback failed";
+
 std::unordered_map<Tracker*, std::unique_ptr<Tracker>>& Trackers() {
   static auto* trackers = new std::unordered_map<Tracker*, std::unique_ptr<Tracker>>();
   return *trackers;
@@ -134,7 +138,14 @@ void AccessorGetter(v8::Local<v8::Name> property, const v8::PropertyCallbackInfo
   CefRefPtr<CefV8Value> object = WrapValue(isolate, info.This(), state);
   CefRefPtr<CefV8Value> retval;
   CefString exception;
-  if (!accessor->Get(ToCefString(isolate, property), object, retval, exception))
+  bool handled = false;
+  try {
+    handled = accessor->Get(ToCefString(isolate, property), object, retval, exception);
+  } catch (...) {
+    exception = kNativeFailure;
+    handled = true;
+  }
+  if (!handled)
     return;
   if (!exception.empty()) {
     ThrowError(isolate, exception);
@@ -159,8 +170,14 @@ void AccessorSetter(v8::Local<v8::Name> property,
   CefRefPtr<CefV8Value> object = WrapValue(isolate, info.This(), state);
   CefRefPtr<CefV8Value> new_value = WrapValue(isolate, value, state);
   CefString exception;
-  if (accessor->Set(ToCefString(isolate, property), object, new_value, exception) &&
-      !exception.empty())
+  bool handled = false;
+  try {
+    handled = accessor->Set(ToCefString(isolate, property), object, new_value, exception);
+  } catch (...) {
+    exception = kNativeFailure;
+    handled = true;
+  }
+  if (handled && !exception.empty())
     ThrowError(isolate, exception);
 }
 
@@ -178,7 +195,14 @@ void FunctionCallback(const v8::FunctionCallbackInfo<v8::Value>& info) {
   CefV8ValueList arguments = WrapArguments(isolate, info, state);
   CefRefPtr<CefV8Value> retval;
   CefString exception;
-  if (!handler->Execute(name, object, arguments, retval, exception))
+  bool handled = false;
+  try {
+    handled = handler->Execute(name, object, arguments, retval, exception);
+  } catch (...) {
+    exception = kNativeFailure;
+    handled = true;
+  }
+  if (!handled)
     return;
   if (!exception.empty()) {
     ThrowError(isolate, exception);

@@ -2,6 +2,7 @@
 // native functions, user data and function calls with exceptions.
 #include <climits>
 #include <cmath>
+#include <stdexcept>
 
 #include "tests/cef/runtime_fixture.h"
 
@@ -295,6 +296,25 @@ TEST_F(ValueTest, NativeFunctionsReceiveNameThisAndArguments) {
   handler->handle = false;
   EXPECT_TRUE(Eval("add(1, 2)")->IsUndefined());
   EXPECT_EQ(4, handler->calls);
+
+  // A C++ exception from a handler never unwinds through V8.
+  class Throwing : public CefV8Handler {
+   public:
+    bool Execute(const CefString&,
+                 CefRefPtr<CefV8Value>,
+                 const CefV8ValueList&,
+                 CefRefPtr<CefV8Value>&,
+                 CefString&) override {
+      throw std::runtime_error("oops");
+    }
+
+   private:
+    IMPLEMENT_REFCOUNTING(Throwing);
+  };
+  global->SetValue("throwing", CefV8Value::CreateFunction("throwing", new Throwing()),
+                   V8_PROPERTY_ATTRIBUTE_NONE);
+  EXPECT_EQ("native callback failed",
+            Eval("try { throwing(); 'no' } catch (e) { e.message }")->GetStringValue().ToString());
 }
 
 TEST_F(ValueTest, UserDataOnObjectsAndFunctions) {
