@@ -4,7 +4,7 @@
 //   u32 length     bytes that follow, kFrameHeaderSize..kMaxFrameBodySize
 //   u8  kind       FrameKind
 //   u32 sequence   the sender's running number, 1, 2, 3, ...
-//   ...            the fields of the kind, in the order of the Frame members
+//   ...            the fields of the kind (table in docs/runtime-ipc.md)
 //
 // Integers are little-endian, doubles IEEE-754 binary64 little-endian,
 // booleans one byte 0 or 1, texts u32 count of UTF-16 code units followed by

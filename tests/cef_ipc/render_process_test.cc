@@ -216,6 +216,17 @@ TEST_F(RenderProcessTest, TwoFramesMessagesBothWaysAndACleanEnd) {
   Expect(p.get(), p->RunScript(7, 2, u"1"), Outcome::kRefused);
   EXPECT_EQ(Eval(p.get(), 7, 1, "String(answer)"), "42");
 
+  // Editing commands run by page script reach the client with their frame.
+  Expect(p.get(), p->RunScript(7, 1, u"document.execCommand('bold', false, 'v')"), Outcome::kDone);
+  const std::vector<DocumentCommand> commands = p->TakeDocumentCommands();
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].browser_id, 7);
+  EXPECT_EQ(commands[0].frame_id, 1);
+  EXPECT_EQ(commands[0].command, u"bold");
+  EXPECT_FALSE(commands[0].show_ui);
+  EXPECT_EQ(commands[0].value, u"v");
+  EXPECT_TRUE(commands[0].result);
+
   Expect(p.get(), p->CollectGarbage(), Outcome::kDone);
 
   // Destroying the browser releases the remaining context first.
