@@ -35,10 +35,10 @@ uint64_t GetFileSize64(const std::u16string& path);
 
 // Deletes a file (not a directory). False when it did not exist or could not
 // be deleted.
-bool DeleteFile(const std::u16string& path);
+bool RemoveFile(const std::u16string& path);
 
 // Creates one directory (its parent must exist). True when it was created.
-bool CreateDirectory(const std::u16string& path);
+bool MakeDirectory(const std::u16string& path);
 
 // fopen / _wfopen with a UTF-16 path; mode as for fopen ("rb", "r+b", "wb").
 // Opened files are not inherited by child processes.

@@ -49,13 +49,13 @@ uint64_t GetFileSize64(const std::u16string& path) {
   return static_cast<uint64_t>(info.st_size);
 }
 
-bool DeleteFile(const std::u16string& path) {
+bool RemoveFile(const std::u16string& path) {
   if (path.empty() || DirectoryExists(path))
     return false;
   return unlink(NativePath(path).c_str()) == 0;
 }
 
-bool CreateDirectory(const std::u16string& path) {
+bool MakeDirectory(const std::u16string& path) {
   if (path.empty())
     return false;
   return mkdir(NativePath(path).c_str(), 0777) == 0;

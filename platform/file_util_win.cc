@@ -58,11 +58,11 @@ uint64_t GetFileSize64(const std::u16string& path) {
   return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) + data.nFileSizeLow;
 }
 
-bool DeleteFile(const std::u16string& path) {
+bool RemoveFile(const std::u16string& path) {
   return !path.empty() && ::DeleteFileW(Wide(path)) != FALSE;
 }
 
-bool CreateDirectory(const std::u16string& path) {
+bool MakeDirectory(const std::u16string& path) {
   return !path.empty() && ::CreateDirectoryW(Wide(path), nullptr) != FALSE;
 }
 

@@ -20,7 +20,7 @@ std::u16string GetLongPath(const std::u16string& path);
 std::u16string GetModuleDirectory();
 
 // File name with extension of the executable ("nuv_subprocess").
-std::u16string GetModuleFileName();
+std::u16string GetExecutableName();
 
 }  // namespace platform
 }  // namespace nuv

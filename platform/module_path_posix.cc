@@ -41,7 +41,7 @@ std::u16string GetModuleDirectory() {
   return path.substr(0, slash + 1);
 }
 
-std::u16string GetModuleFileName() {
+std::u16string GetExecutableName() {
   std::u16string path = GetModulePath();
   std::u16string long_path = GetLongPath(path);
   if (!long_path.empty())

@@ -51,7 +51,7 @@ bool EnsureDirectory(const char16_t* path) {
     prefix += separator;
     bool skip = first && nuv::platform::kFirstComponentIsDrive;
     first = false;
-    if (!skip && !nuv::platform::DirectoryExists(prefix) && !nuv::platform::CreateDirectory(prefix))
+    if (!skip && !nuv::platform::DirectoryExists(prefix) && !nuv::platform::MakeDirectory(prefix))
       return false;
     start = end + 1;
   }

@@ -8,6 +8,12 @@
 #include <cstdint>
 #include <string>
 
+// <windows.h> maps GetTempPath to GetTempPathW; the operation keeps its own
+// name in every translation unit, whichever header came first.
+#if defined(_WIN32) && defined(GetTempPath)
+#undef GetTempPath
+#endif
+
 class INuvGlobal {
  public:
   // 0: writes `text` as a log line; `kind` is not read.

@@ -30,8 +30,13 @@ CNuvCriticalSectionObject& LogLock() {
 std::u16string DateTimeText() {
   time_t now = time(nullptr);
   struct tm local = {};
+#if defined(_WIN32)
+  if (localtime_s(&local, &now) != 0)
+    return std::u16string();
+#else
   if (!localtime_r(&now, &local))
     return std::u16string();
+#endif
   nuv::platform::SystemTime fields;
   fields.year = static_cast<uint16_t>(local.tm_year + 1900);
   fields.month = static_cast<uint16_t>(local.tm_mon + 1);
@@ -56,7 +61,7 @@ std::u16string DecimalText(uint32_t value) {
 }
 
 std::u16string BuildLine(const std::u16string& text) {
-  std::u16string line = nuv::platform::GetModuleFileName();
+  std::u16string line = nuv::platform::GetExecutableName();
   line += u' ';
   line += DateTimeText();
   line += u" (" + DecimalText(nuv::platform::GetProcessId()) + u"-" +
@@ -86,7 +91,7 @@ std::string ToUtf16LeBytes(const std::u16string& text) {
 // the process lock and the inter-process lock.
 void AppendLocked(const std::u16string& path, const std::u16string& text) {
   if (GetFileSize64(path) > kMaxLogFileSize || DetectFileEncoding(path) != EncodingUtf16Le)
-    nuv::platform::DeleteFile(path);
+    nuv::platform::RemoveFile(path);
   bool exists = nuv::platform::PathExists(path);
   FILE* file = nuv::platform::OpenFile(path, exists ? "r+b" : "wb");
   if (!file)

@@ -45,19 +45,19 @@ TEST_F(FileUtilTest, SizeExistenceAndDeletion) {
   EXPECT_EQ(GetFileSize64(Wide(dir_)), 0u);  // directory
   EXPECT_EQ(GetFileSize64(Wide(dir_ + "/missing")), 0u);
   EXPECT_EQ(GetFileSize64(u""), 0u);
-  EXPECT_FALSE(DeleteFile(Wide(dir_)));  // never a directory
-  EXPECT_TRUE(DeleteFile(Wide(file)));
+  EXPECT_FALSE(RemoveFile(Wide(dir_)));  // never a directory
+  EXPECT_TRUE(RemoveFile(Wide(file)));
   EXPECT_FALSE(PathExists(Wide(file)));
-  EXPECT_FALSE(DeleteFile(Wide(file)));
+  EXPECT_FALSE(RemoveFile(Wide(file)));
   // A path with an embedded zero names nothing rather than a prefix of it.
   EXPECT_FALSE(PathExists(Wide(dir_) + std::u16string(1, u'\0') + u"x"));
 }
 
 TEST_F(FileUtilTest, CreateDirectoryNeedsItsParent) {
-  EXPECT_FALSE(CreateDirectory(Wide(dir_ + "/a/b")));
-  EXPECT_TRUE(CreateDirectory(Wide(dir_ + "/a")));
+  EXPECT_FALSE(MakeDirectory(Wide(dir_ + "/a/b")));
+  EXPECT_TRUE(MakeDirectory(Wide(dir_ + "/a")));
   EXPECT_TRUE(DirectoryExists(Wide(dir_ + "/a")));
-  EXPECT_FALSE(CreateDirectory(Wide(dir_ + "/a")));  // exists already
+  EXPECT_FALSE(MakeDirectory(Wide(dir_ + "/a")));  // exists already
 }
 
 TEST_F(FileUtilTest, OpenFileWritesAndReadsBack) {
@@ -88,7 +88,7 @@ TEST_F(FileUtilTest, FileLockExcludesOtherProcesses) {
     EXPECT_FALSE(PathExists(Wide(marker)));
     // The file itself may come and go while the lock is held.
     fclose(OpenFile(path, "wb"));
-    EXPECT_TRUE(DeleteFile(path));
+    EXPECT_TRUE(RemoveFile(path));
   }
   int status = 0;
   waitpid(child, &status, 0);
@@ -115,11 +115,11 @@ TEST(TempDirTest, FollowsTmpdirAndEndsInSeparator) {
 TEST(ModulePathTest, NamesThisTestProgram) {
   std::u16string path = GetModulePath();
   EXPECT_EQ(path.substr(0, 1), u"/");
-  EXPECT_EQ(GetModuleFileName(), u"platform_test");
+  EXPECT_EQ(GetExecutableName(), u"platform_test");
   std::u16string dir = GetModuleDirectory();
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(dir.back(), u'/');
-  EXPECT_EQ(dir + GetModuleFileName(), path);
+  EXPECT_EQ(dir + GetExecutableName(), path);
 }
 
 }  // namespace
