@@ -1,0 +1,84 @@
+// A scenario for nuv_client: how the sub-process is started, which host
+// objects the host window serves, and the steps played against the process.
+// The format is described in docs/scenarios.md.
+#ifndef NUV_HOST_CLIENT_SCENARIO_H_
+#define NUV_HOST_CLIENT_SCENARIO_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <json/value.h>
+
+namespace nuv {
+namespace host {
+
+// How the sub-process is started ("start" member).
+struct StartOptions {
+  // --type=<type>; without it the process is started as if it were the
+  // client's main process and ends at once with -1.
+  bool with_type = true;
+  std::string type = "renderer";
+  // --browser-message-window-handle=<text>; the text may hold ${hostWindow}.
+  bool with_handle = true;
+  std::string handle = "${hostWindow}";
+  // --nuv-log-file=<fresh temporary file>; its lines end the transcript.
+  bool log_file = true;
+  // --nuv-temp-path=<path>, when not empty.
+  std::string temp_path;
+  // "/Debug" on the command line.
+  bool debug = false;
+  // Further arguments, appended as given.
+  std::vector<std::string> extra_args;
+};
+
+enum class StepKind {
+  kCreateBrowser,
+  kDestroyBrowser,
+  kCreateContext,
+  kReleaseContext,
+  kRunPageScript,
+  kSendMessage,
+  kCollectGarbage,
+  kWaitForMessage,
+  kWaitForCount,
+  kWaitTime,
+  kEnd,
+};
+
+// One step. Texts may hold placeholders (${callback}, ${callback:N},
+// ${hostWindow}), replaced when the step runs.
+struct Step {
+  StepKind kind = StepKind::kEnd;
+  size_t index = 0;    // 1-based position in "steps"
+  Json::Value source;  // the step as written, echoed in the transcript
+  int32_t browser = 1;
+  std::string frame = "main";
+  std::string script;                  // page script of a context or of runPageScript
+  std::string name;                    // message name to send, or to wait for
+  Json::Value args{Json::arrayValue};  // message arguments (JSON -> list values)
+  int count = 0;                       // kWaitForCount
+  int timeout_ms = 5000;               // the waits
+  int ms = 0;                          // kWaitTime
+};
+
+struct Scenario {
+  std::string description;
+  StartOptions start;
+  // The host window's configuration: host objects, the named objects each
+  // browser's pages receive, the answer to calls of other browsers' functions.
+  Json::Value host{Json::objectValue};
+  std::vector<Step> steps;
+};
+
+// Parses a scenario text. False with a message naming the offending member
+// or step when the text is not a valid scenario.
+bool ParseScenario(const std::string& text, Scenario* scenario, std::string* error);
+
+// Reads and parses the file at `path`.
+bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error);
+
+}  // namespace host
+}  // namespace nuv
+
+#endif  // NUV_HOST_CLIENT_SCENARIO_H_

@@ -1,0 +1,38 @@
+// The transcript of a scenario run: one event per line, in the order the
+// events happened, either as compact JSON (for tools and tests) or as text
+// for a person (--pretty). Every event is a JSON object whose "event" member
+// names its kind; docs/scenarios.md lists the kinds and their members.
+#ifndef NUV_HOST_CLIENT_TRANSCRIPT_H_
+#define NUV_HOST_CLIENT_TRANSCRIPT_H_
+
+#include <ostream>
+#include <string>
+
+#include <json/value.h>
+
+namespace nuv {
+namespace host {
+
+class Transcript {
+ public:
+  Transcript(std::ostream* out, bool pretty) : out_(out), pretty_(pretty) {}
+
+  // Writes one event at once and flushes, so a run that hangs still shows
+  // everything up to that point.
+  void Add(const Json::Value& event);
+
+ private:
+  std::ostream* out_;
+  bool pretty_;
+};
+
+// The person-readable form of one event (without the line end).
+std::string FormatEventForPerson(const Json::Value& event);
+
+// Bytes as lower-case hex pairs separated by spaces.
+std::string HexBytes(const std::string& bytes);
+
+}  // namespace host
+}  // namespace nuv
+
+#endif  // NUV_HOST_CLIENT_TRANSCRIPT_H_

@@ -1,0 +1,224 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "host/client/log_file_reader.h"
+
+extern char** environ;
+
+namespace nuv {
+namespace e2e {
+namespace {
+
+int64_t NowMs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path);
+}
+
+}  // namespace
+
+std::string BinDir() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (n <= 0)
+    return ".";
+  std::string path(buffer, static_cast<size_t>(n));
+  return path.substr(0, path.rfind('/'));
+}
+
+std::string SubprocessPath() {
+  return BinDir() + "/nuv_subprocess";
+}
+
+std::string ClientPath() {
+  return BinDir() + "/nuv_client";
+}
+
+std::string ExamplesDir() {
+  return NUV_SOURCE_DIR "/examples";
+}
+
+ScratchDir::ScratchDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/nuv-e2e-XXXXXX";
+  if (::mkdtemp(&pattern[0]))
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  if (!path_.empty())
+    ::nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
+  return static_cast<bool>(file);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> LogLines(const std::string& path) {
+  std::vector<std::string> lines;
+  host::ReadLogFileLines(path, &lines);
+  return lines;
+}
+
+std::vector<std::string> LogMessages(const std::string& path) {
+  std::vector<std::string> messages;
+  for (const std::string& line : LogLines(path)) {
+    const size_t at = line.find("): ");
+    messages.push_back(at == std::string::npos ? line : line.substr(at + 3));
+  }
+  return messages;
+}
+
+std::string Utf8(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::u16string Utf16(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    uint32_t cp = c;
+    size_t extra = 0;
+    if (c >= 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if (c >= 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    }
+    ++i;
+    for (size_t k = 0; k < extra && i < text.size(); ++k, ++i)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+int RunProgram(const std::string& program,
+               const std::vector<std::string>& args,
+               std::string* output,
+               int timeout_ms) {
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0)
+    return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args)
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  if (spawned != 0) {
+    ::close(pipe_fds[0]);
+    return -1;
+  }
+  const int64_t deadline = NowMs() + timeout_ms;
+  std::string collected;
+  bool timed_out = false;
+  for (;;) {
+    const int64_t left = deadline - NowMs();
+    if (left <= 0) {
+      timed_out = true;
+      break;
+    }
+    pollfd pfd{pipe_fds[0], POLLIN, 0};
+    if (::poll(&pfd, 1, static_cast<int>(left)) <= 0)
+      continue;
+    char buffer[4096];
+    const ssize_t n = ::read(pipe_fds[0], buffer, sizeof(buffer));
+    if (n <= 0)
+      break;
+    collected.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(pipe_fds[0]);
+  if (timed_out)
+    ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (output)
+    *output = collected;
+  if (timed_out || !WIFEXITED(status))
+    return -1;
+  return WEXITSTATUS(status);
+}
+
+std::unique_ptr<host::RenderProcess> StartRenderer(const std::vector<std::string>& switches,
+                                                   const std::string& type) {
+  host::RenderProcessOptions options;
+  options.executable = SubprocessPath();
+  options.process_type = type;
+  options.switches = switches;
+  std::string error;
+  return host::RenderProcess::Start(options, &error);
+}
+
+}  // namespace e2e
+}  // namespace nuv
