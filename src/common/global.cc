@@ -35,6 +35,7 @@ std::u16string CNuvGlobalDefault::GetDefaultTempPath() {
 }
 
 std::u16string CNuvGlobalDefault::GetTempPath() {
+  CNuvAutoLock hold(m_tempPathLock);
   if (m_tempPath.empty())
     m_tempPath = GetDefaultTempPath();
   EnsureDirectory(m_tempPath);
@@ -60,6 +61,7 @@ std::u16string CNuvGlobalDefault::GetProductName() {
 }
 
 void CNuvGlobalDefault::SetTempPath(const char16_t* path, int32_t flag) {
+  CNuvAutoLock hold(m_tempPathLock);
   m_tempPath = path ? path : u"";
   m_tempPathFlag = flag;
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "src/common/sync_object.h"
+
 // <windows.h> maps GetTempPath to GetTempPathW; the operation keeps its own
 // name in every translation unit, whichever header came first.
 #if defined(_WIN32) && defined(GetTempPath)
@@ -71,6 +73,8 @@ class CNuvGlobalDefault : public INuvGlobal {
   std::u16string m_innerProductName;
   std::u16string m_tempPath;
   int32_t m_tempPathFlag = 0;
+  // Guards the temp path member, which the first GetTempPath call fills.
+  CNuvCriticalSectionObject m_tempPathLock;
 };
 
 #endif  // NUV_SRC_COMMON_GLOBAL_H_
