@@ -91,11 +91,18 @@ BrowserImpl::BrowserImpl(int id) : id_(id) {
 }
 
 FrameImpl* BrowserImpl::FindFrame(int64 id) const {
-  for (const auto& frame : frames_) {
-    if (frame->GetIdentifier() == id)
-      return frame.get();
+  for (size_t i = main_named_ ? 0 : 1; i < frames_.size(); ++i) {
+    if (frames_[i]->GetIdentifier() == id)
+      return frames_[i].get();
   }
   return nullptr;
+}
+
+void BrowserImpl::NameMainFrame(int64 id) {
+  if (FrameImpl* main = main_frame()) {
+    main->set_identifier(id);
+    main_named_ = true;
+  }
 }
 
 FrameImpl* BrowserImpl::AddFrame(int64 id, const CefString& name) {

@@ -70,7 +70,10 @@ class BrowserImpl : public CefBrowser {
 
   // Runtime side.
   FrameImpl* main_frame() const { return frames_.empty() ? nullptr : frames_.front().get(); }
+  // Frames by the client's identifier; the main frame is found only once
+  // the client has named it (see NameMainFrame).
   FrameImpl* FindFrame(int64 id) const;
+  void NameMainFrame(int64 id);
   // Adds a sub-frame (the main frame exists from the start).
   FrameImpl* AddFrame(int64 id, const CefString& name);
   const std::vector<CefRefPtr<FrameImpl>>& frames() const { return frames_; }
@@ -106,6 +109,7 @@ class BrowserImpl : public CefBrowser {
  private:
   int id_;
   bool valid_ = true;
+  bool main_named_ = false;
   std::vector<CefRefPtr<FrameImpl>> frames_;
   v8::Global<v8::Value> security_token_;
   IMPLEMENT_REFCOUNTING(BrowserImpl);

@@ -195,7 +195,7 @@ FrameImpl* RenderRuntimeImpl::FrameForContext(BrowserImpl* browser,
     frame = browser->main_frame();
     if (frame->context_state())
       ReleaseFrameContext(browser, frame);
-    frame->set_identifier(frame_id);
+    browser->NameMainFrame(frame_id);
   } else {
     frame = browser->AddFrame(frame_id, name);
   }

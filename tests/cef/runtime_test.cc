@@ -18,9 +18,18 @@ TEST_F(RenderRuntimeTest, LifecycleCallbacksInOrder) {
   EXPECT_FALSE(browser->HasDocument());
   EXPECT_FALSE(browser->GetMainFrame()->GetV8Context());
 
+  // A sub-frame may come first, even with the identifier 0.
+  ASSERT_TRUE(Runtime()->CreateContext(id, 0, false, "zero", ""));
+  EXPECT_FALSE(browser->GetFrame(0)->IsMain());
+  EXPECT_FALSE(browser->HasDocument());
+  ASSERT_TRUE(Runtime()->ReleaseContext(id, 0));
+  Handler()->events.clear();
+  Handler()->events.push_back("browser-created:" + std::to_string(id));
+
   ASSERT_TRUE(Runtime()->CreateContext(id, 7, true, "", ""));
   ASSERT_TRUE(Runtime()->CreateContext(id, 8, false, "child", ""));
   EXPECT_EQ(7, browser->GetMainFrame()->GetIdentifier());
+  EXPECT_TRUE(browser->GetFrame(7)->IsMain());
   EXPECT_TRUE(browser->HasDocument());
   ASSERT_TRUE(Runtime()->ReleaseContext(id, 8));
   EXPECT_FALSE(Runtime()->ReleaseContext(id, 8)) << "already released";
