@@ -108,9 +108,15 @@ int main(int argc, char* argv[]) {
     return kExitStartFailed;
   }
   nuv::host::Transcript transcript(&std::cout, pretty);
-  if (!nuv::host::RunScenario(scenario, options, &transcript, &error)) {
-    std::cerr << "nuv_client: " << error << "\n";
-    return error.rfind("the host objects", 0) == 0 ? kExitBadScenario : kExitStartFailed;
+  switch (nuv::host::RunScenario(scenario, options, &transcript, &error)) {
+    case nuv::host::RunOutcome::kRan:
+      return kExitRan;
+    case nuv::host::RunOutcome::kBadScenario:
+      std::cerr << "nuv_client: bad scenario: " << error << "\n";
+      return kExitBadScenario;
+    case nuv::host::RunOutcome::kStartFailed:
+      break;
   }
-  return kExitRan;
+  std::cerr << "nuv_client: " << error << "\n";
+  return kExitStartFailed;
 }

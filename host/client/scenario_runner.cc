@@ -160,7 +160,7 @@ class Runner {
   Runner(const Scenario& scenario, const RunnerOptions& options, Transcript* transcript)
       : scenario_(scenario), options_(options), transcript_(transcript) {}
 
-  bool Run(std::string* error);
+  RunOutcome Run(std::string* error);
 
  private:
   std::vector<std::string> BuildSwitches(std::string* error);
@@ -208,15 +208,15 @@ class Runner {
   std::deque<std::string> host_notes_;
 };
 
-bool Runner::Run(std::string* error) {
+RunOutcome Runner::Run(std::string* error) {
   if (scratch_.path().empty()) {
     *error = "cannot create a temporary directory";
-    return false;
+    return RunOutcome::kStartFailed;
   }
   std::string objects_error;
   if (!window_.objects().Load(scenario_.host, &objects_error)) {
     *error = "the host objects are not valid: " + objects_error;
-    return false;
+    return RunOutcome::kBadScenario;
   }
   window_.SetLogHandler([this](const std::string& line) {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -228,7 +228,7 @@ bool Runner::Run(std::string* error) {
   });
   if (!window_.Start()) {
     *error = "cannot create the host window";
-    return false;
+    return RunOutcome::kStartFailed;
   }
   placeholders_.set_host_window(window_.handle());
 
@@ -237,7 +237,7 @@ bool Runner::Run(std::string* error) {
   process_options.process_type = scenario_.start.with_type ? scenario_.start.type : std::string();
   process_options.switches = BuildSwitches(error);
   if (!error->empty())
-    return false;
+    return RunOutcome::kBadScenario;
   stderr_path_ = scratch_.path() + "/stderr.txt";
   process_options.stderr_path = stderr_path_;
 
@@ -253,7 +253,7 @@ bool Runner::Run(std::string* error) {
   process_ = RenderProcess::Start(process_options, &start_error);
   if (!process_) {
     *error = "cannot start " + options_.subprocess_path + ": " + start_error;
-    return false;
+    return RunOutcome::kStartFailed;
   }
   Add(start);
   if (process_options.process_type == "renderer")
@@ -270,7 +270,7 @@ bool Runner::Run(std::string* error) {
   }
   if (!ended_)
     End();
-  return true;
+  return RunOutcome::kRan;
 }
 
 std::vector<std::string> Runner::BuildSwitches(std::string* error) {
@@ -595,10 +595,10 @@ void Runner::ForwardOtherBrowserCalls(const Step& step) {
 
 }  // namespace
 
-bool RunScenario(const Scenario& scenario,
-                 const RunnerOptions& options,
-                 Transcript* transcript,
-                 std::string* error) {
+RunOutcome RunScenario(const Scenario& scenario,
+                       const RunnerOptions& options,
+                       Transcript* transcript,
+                       std::string* error) {
   try {
     Runner runner(scenario, options, transcript);
     return runner.Run(error);
@@ -607,7 +607,7 @@ bool RunScenario(const Scenario& scenario,
   } catch (...) {
     *error = "the run failed";
   }
-  return false;
+  return RunOutcome::kStartFailed;
 }
 
 }  // namespace host

@@ -19,13 +19,17 @@ struct RunnerOptions {
   int end_timeout_ms = 10000;
 };
 
-// Runs the whole scenario. False (with *error) only when it could not be
-// run at all: objects the host window refuses, a host window or a
-// sub-process that cannot be started. Failing steps are transcript events.
-bool RunScenario(const Scenario& scenario,
-                 const RunnerOptions& options,
-                 Transcript* transcript,
-                 std::string* error);
+enum class RunOutcome {
+  kRan,          // the steps were played; failing steps are transcript events
+  kBadScenario,  // the host configuration or the start options are not usable
+  kStartFailed,  // the host window or the sub-process could not be started
+};
+
+// Runs the whole scenario; *error says why when it could not be run.
+RunOutcome RunScenario(const Scenario& scenario,
+                       const RunnerOptions& options,
+                       Transcript* transcript,
+                       std::string* error);
 
 }  // namespace host
 }  // namespace nuv

@@ -6,6 +6,7 @@
 #include "src/app/host_window_switch.h"
 #include "src/app/process_global.h"
 #include "src/bridge/bridge_requests.h"
+#include "src/bridge/bridge_transport.h"
 #include "src/bridge/helper_window.h"
 #include "src/channel/process_messages.h"
 #include "src/common/format_text.h"
@@ -22,6 +23,22 @@ void SendToBrowserProcess(CefRefPtr<CefBrowser> browser, CefRefPtr<CefProcessMes
   if (browser && message)
     browser->SendProcessMessage(PID_BROWSER, message);
 }
+
+// Host object proxies collected by the garbage collector cannot tell the
+// client from inside it; their release requests wait in a queue that every
+// render-process callback empties on its way out.
+class CNuvReleaseFlush {
+ public:
+  CNuvReleaseFlush() = default;
+  CNuvReleaseFlush(const CNuvReleaseFlush&) = delete;
+  CNuvReleaseFlush& operator=(const CNuvReleaseFlush&) = delete;
+  ~CNuvReleaseFlush() {
+    try {
+      FlushDeferredReleases();
+    } catch (...) {
+    }
+  }
+};
 
 }  // namespace
 
@@ -46,6 +63,7 @@ void CNuvCefApp::OnRenderThreadCreated(CefRefPtr<CefListValue> extra_info) {}
 void CNuvCefApp::OnContextCreated(CefRefPtr<CefBrowser> browser,
                                   CefRefPtr<CefFrame> frame,
                                   CefRefPtr<CefV8Context> context) {
+  CNuvReleaseFlush flush;
   if (!browser)
     return;
   const int32_t id = browser->GetIdentifier();
@@ -69,6 +87,7 @@ void CNuvCefApp::OnContextCreated(CefRefPtr<CefBrowser> browser,
 void CNuvCefApp::OnContextReleased(CefRefPtr<CefBrowser> browser,
                                    CefRefPtr<CefFrame> frame,
                                    CefRefPtr<CefV8Context> context) {
+  CNuvReleaseFlush flush;
   if (!browser)
     return;
   DestroyHelperWindow(browser->GetIdentifier());
@@ -80,6 +99,7 @@ void CNuvCefApp::OnUncaughtException(CefRefPtr<CefBrowser> browser,
                                      CefRefPtr<CefV8Context> context,
                                      CefRefPtr<CefV8Exception> exception,
                                      CefRefPtr<CefV8StackTrace> stackTrace) {
+  CNuvReleaseFlush flush;
   if (!browser)
     return;
   const int32_t id = browser->GetIdentifier();
@@ -107,6 +127,7 @@ void CNuvCefApp::OnUncaughtException(CefRefPtr<CefBrowser> browser,
 bool CNuvCefApp::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
                                           CefProcessId source_process,
                                           CefRefPtr<CefProcessMessage> message) {
+  CNuvReleaseFlush flush;
   return DispatchHostCommand(this, browser, message);
 }
 

@@ -1,0 +1,152 @@
+// The render process and the client's host window: the handle it reads from
+// its switch decides where bridge requests go, and every frame's context
+// receives the host objects.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/browser/render_process.h"
+#include "host/window/bridge_packet.h"
+#include "host/window/host_window.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace nuv {
+namespace e2e {
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+constexpr char kHostConfig[] = R"({
+  "objects": {
+    "7": { "properties": { "title": "Report" }, "methods": { "ping": { "returns": "pong" } } }
+  },
+  "named": { "*": [ { "name": "doc", "object": 7 } ] }
+})";
+
+class BridgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(window_.Configure(kHostConfig, &error)) << error;
+    ASSERT_TRUE(window_.Start());
+    handle_ = window_.handle();
+    ASSERT_NE(0u, handle_);
+  }
+
+  // Starts a renderer with `switches`, creates browser 1 with a main frame
+  // and returns the process, or null.
+  std::unique_ptr<host::RenderProcess> StartWithMainFrame(
+      const std::vector<std::string>& switches) {
+    std::unique_ptr<host::RenderProcess> process = StartRenderer(switches);
+    if (!process || !process->WaitForHello(kTimeoutMs))
+      return nullptr;
+    process->WaitForAck(process->CreateBrowser(1), kTimeoutMs);
+    process->WaitForAck(process->CreateContext(1, 1, true, u"", u""), kTimeoutMs);
+    host::ProcessMessage created;
+    if (!process->WaitForMessageNamed(u"NuvChromeBrowser_ContextCreated", kTimeoutMs, &created))
+      return nullptr;
+    return process;
+  }
+
+  size_t CountRequests(uintptr_t kind) {
+    size_t n = 0;
+    for (const host::LoggedRequest& entry : window_.requests().Entries())
+      n += entry.kind == kind ? 1 : 0;
+    return n;
+  }
+
+  host::HostWindow window_;
+  uint32_t handle_ = 0;
+};
+
+TEST_F(BridgeTest, RequestsGoToTheHandleReadFromTheSwitch) {
+  const int64_t h = handle_;
+  // Forms that all read as the host window's handle: blanks before, letters
+  // after, a plus sign, and values whose low 32 bits are the handle.
+  const std::vector<std::string> reaching = {
+      std::to_string(h),
+      "   " + std::to_string(h),
+      std::to_string(h) + "abc",
+      "+" + std::to_string(h),
+      std::to_string(h + (int64_t{1} << 32)),
+      std::to_string(h - (int64_t{1} << 32)),
+  };
+  for (const std::string& text : reaching) {
+    window_.requests().Clear();
+    std::unique_ptr<host::RenderProcess> process =
+        StartWithMainFrame({"--browser-message-window-handle=" + text});
+    ASSERT_TRUE(process) << text;
+    const std::vector<host::LoggedRequest> entries = window_.requests().Entries();
+    ASSERT_EQ(1u, entries.size()) << text;
+    EXPECT_EQ(host::kBridgeGetNamedObjects, entries[0].kind);
+    EXPECT_EQ(1, entries[0].browser_id);
+    EXPECT_EQ(16u, entries[0].raw.size());
+    EXPECT_TRUE(entries[0].replied);
+    EXPECT_EQ(0, process->End(kTimeoutMs).exit_code) << text;
+  }
+
+  // Forms that read as 0 (or as no handle at all): no request is sent, the
+  // page gets no host objects, and the process carries on normally.
+  const std::vector<std::vector<std::string>> unreachable = {
+      {"--browser-message-window-handle=0x" + std::to_string(h)},
+      {"--browser-message-window-handle=0"},
+      {"--browser-message-window-handle="},
+      {"--browser-message-window-handle=abc"},
+      {},
+  };
+  for (const std::vector<std::string>& switches : unreachable) {
+    window_.requests().Clear();
+    std::unique_ptr<host::RenderProcess> process = StartWithMainFrame(switches);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(0u, window_.requests().Count());
+    process->WaitForAck(process->SendProcessMessage(
+                            1, u"NuvChromeBrowser_ExecuteScript",
+                            {cefipc::WireValue::Int(1), cefipc::WireValue::String(u"typeof doc"),
+                             cefipc::WireValue::String(u""), cefipc::WireValue::String(u"")}),
+                        kTimeoutMs);
+    host::ProcessMessage result;
+    ASSERT_TRUE(process->WaitForMessageNamed(u"NuvChromeBrowser_ExecuteScript_Result", kTimeoutMs,
+                                             &result));
+    EXPECT_EQ(u"{\"browserId\":1,\"value\":\"undefined\",\"valueType\":\"NuvValueString\"}\n",
+              result.args[3].GetString());
+    EXPECT_EQ(0, process->End(kTimeoutMs).exit_code);
+  }
+}
+
+TEST_F(BridgeTest, EveryFrameReceivesTheHostObjects) {
+  std::unique_ptr<host::RenderProcess> process =
+      StartWithMainFrame({"--browser-message-window-handle=" + std::to_string(handle_)});
+  ASSERT_TRUE(process);
+  ASSERT_TRUE(
+      process->WaitForAck(process->CreateContext(1, 2, false, u"child", u""), kTimeoutMs).done());
+  EXPECT_EQ(2u, CountRequests(host::kBridgeGetNamedObjects));
+
+  // Script in the sub-frame reaches the host object through its own proxy.
+  process->WaitForAck(process->RunScript(1, 2, u"doc.ping()"), kTimeoutMs);
+  ASSERT_EQ(1u, CountRequests(host::kBridgeCallMethod));
+  for (const host::LoggedRequest& entry : window_.requests().Entries()) {
+    if (entry.kind == host::kBridgeCallMethod) {
+      EXPECT_EQ("{\"arguments\":[],\"methodName\":\"ping\"}\n", entry.text);
+      EXPECT_EQ(7, entry.object_id);
+    }
+  }
+
+  // Releasing the sub-frame leaves the main frame's objects usable.
+  ASSERT_TRUE(process->WaitForAck(process->ReleaseContext(1, 2), kTimeoutMs).done());
+  process->WaitForAck(process->SendProcessMessage(
+                          1, u"NuvChromeBrowser_ExecuteScript",
+                          {cefipc::WireValue::Int(1), cefipc::WireValue::String(u"doc.title"),
+                           cefipc::WireValue::String(u""), cefipc::WireValue::String(u"")}),
+                      kTimeoutMs);
+  host::ProcessMessage result;
+  ASSERT_TRUE(
+      process->WaitForMessageNamed(u"NuvChromeBrowser_ExecuteScript_Result", kTimeoutMs, &result));
+  EXPECT_EQ(u"{\"browserId\":1,\"value\":\"Report\",\"valueType\":\"NuvValueString\"}\n",
+            result.args[3].GetString());
+  EXPECT_EQ(0, process->End(kTimeoutMs).exit_code);
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace nuv
