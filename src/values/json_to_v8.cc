@@ -49,6 +49,23 @@ CefRefPtr<CefV8Value> StringValue(const Json::Value& value) {
   return CefV8Value::CreateString(U16ToCef(Utf8ToWide(JsonString(value))));
 }
 
+// A record's tag, compared in place without copying it out of the record.
+class CNuvTag {
+ public:
+  explicit CNuvTag(const Json::Value& value) {
+    if (!value.isString() || !value.getString(&m_begin, &m_end) || !m_begin)
+      m_begin = m_end = nullptr;
+  }
+  template <size_t N>
+  bool operator==(const char (&tag)[N]) const {
+    return static_cast<size_t>(m_end - m_begin) == N - 1 && std::memcmp(m_begin, tag, N - 1) == 0;
+  }
+
+ private:
+  const char* m_begin = nullptr;
+  const char* m_end = nullptr;
+};
+
 class CNuvRecordDecoder {
  public:
   CNuvRecordDecoder(uint32_t hostWindow, const CefRefPtr<CefV8Context>& context, int32_t browserId)
@@ -74,7 +91,7 @@ class CNuvRecordDecoder {
   }
 
   CefRefPtr<CefV8Value> DecodeSingle(const Json::Value& record) {
-    const std::string tag = JsonString(JsonMember(record, kKeyValueType));
+    const CNuvTag tag(JsonMember(record, kKeyValueType));
     const Json::Value& value = JsonMember(record, kKeyValue);
     if (tag == kTagUnknown)
       return CefV8Value::CreateUndefined();

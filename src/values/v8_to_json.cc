@@ -8,130 +8,278 @@
 #include "src/bridge/com_v8_object.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
-#include "src/values/json_text.h"
 #include "src/values/object_id_counter.h"
+#include "src/values/record_text_writer.h"
 #include "src/values/scoped_context.h"
 #include "src/values/value_record.h"
 
 namespace {
 
-class CNuvRecordEncoder {
- public:
-  CNuvRecordEncoder(int32_t browserId, const CefRefPtr<CefV8Context>& context)
-      : m_browserId(browserId), m_context(context) {}
+// One object record before it is written: its tag and what goes under
+// "value", "keys", "propertyNames" and "methodNames".
+struct RecordData {
+  enum class Kind { kNone, kBool, kInt, kUInt, kDouble, kString, kFunction, kComObject };
+  const char* tag = kTagUnknown;
+  Kind kind = Kind::kNone;
+  bool boolValue = false;
+  int64_t intValue = 0;
+  double doubleValue = 0.0;
+  std::string text;  // string value, date text, or property names
+  std::string methodNames;
+};
 
-  Json::Value Encode(const CefRefPtr<CefV8Value>& value) {
-    if (value->IsArray())
-      return EncodeArray(value);
-    return EncodeSingle(value);
-  }
+time_t DateSeconds(const CefRefPtr<CefV8Value>& value) {
+  const CefTime date = value->GetDateValue();
+  time_t seconds = 0;
+  // An invalid date (one the runtime cannot break down) counts as the epoch.
+  if (!cef_time_to_timet(&date, &seconds))
+    seconds = 0;
+  return seconds;
+}
 
- private:
-  Json::Value TaggedRecord(const char* tag) const {
-    Json::Value record(Json::objectValue);
-    record[kKeyBrowserId] = m_browserId;
-    record[kKeyValueType] = tag;
-    return record;
-  }
-
-  // Null for length zero, else one record per element. An array already
-  // being encoded further up (it contains itself) or one nested too deeply
-  // becomes a "NuvValueUnknown" record instead of being walked.
-  Json::Value EncodeArray(const CefRefPtr<CefV8Value>& array) {
-    if (m_ancestors.size() >= static_cast<size_t>(kMaxArrayNesting))
-      return TaggedRecord(kTagUnknown);
-    for (CefV8Value* ancestor : m_ancestors) {
-      if (array->IsSame(ancestor))
-        return TaggedRecord(kTagUnknown);
-    }
-    const int length = array->GetArrayLength();
-    Json::Value result;
-    if (length <= 0)
-      return result;
-    result.resize(static_cast<Json::ArrayIndex>(length));
-    m_ancestors.push_back(array.get());
-    for (int i = 0; i < length; ++i) {
-      CefRefPtr<CefV8Value> element = array->GetValue(i);
-      if (!element)
-        element = CefV8Value::CreateNull();
-      result[static_cast<Json::ArrayIndex>(i)] = element ? Encode(element) : TaggedRecord(kTagNull);
-    }
-    m_ancestors.pop_back();
-    return result;
-  }
-
-  Json::Value EncodeSingle(const CefRefPtr<CefV8Value>& value) {
-    Json::Value record = TaggedRecord(kTagUnknown);
-    if (value->IsBool()) {
-      record[kKeyValueType] = kTagBool;
-      record[kKeyValue] = value->GetBoolValue();
-    } else if (value->IsDate()) {
-      record[kKeyValueType] = kTagDate;
-      record[kKeyValue] = WideToUtf8(FormatDateText(DateSeconds(value)));
-    } else if (value->IsFunction()) {
-      record[kKeyValueType] = kTagV8Function;
-      record[kKeyValue] = RegisterFunction(value);
-      record[kKeyKeys] = "";
-    } else if (value->IsInt()) {
-      record[kKeyValueType] = kTagInt;
-      record[kKeyValue] = value->GetIntValue();
-    } else if (value->IsNull()) {
-      record[kKeyValueType] = kTagNull;
-    } else if (value->IsObject()) {
-      EncodeObject(value, &record);
-    } else if (value->IsString()) {
-      record[kKeyValueType] = kTagString;
-      record[kKeyValue] = WideToUtf8(CefToU16(value->GetStringValue()));
-    } else if (value->IsUInt()) {
-      record[kKeyValueType] = kTagInt;
-      record[kKeyValue] = value->GetUIntValue();
-    } else if (value->IsUndefined()) {
-      record[kKeyValueType] = kTagUndefined;
-    } else if (value->IsDouble()) {
-      record[kKeyValueType] = kTagDouble;
-      record[kKeyValue] = value->GetDoubleValue();
-    }
-    return record;
-  }
-
-  static time_t DateSeconds(const CefRefPtr<CefV8Value>& value) {
-    const CefTime date = value->GetDateValue();
-    time_t seconds = 0;
-    // An invalid date (one the runtime cannot break down) counts as the
-    // epoch.
-    if (!cef_time_to_timet(&date, &seconds))
-      seconds = 0;
-    return seconds;
-  }
-
-  // Files the function in the browser's callback registry under a new
-  // identifier; the registry keeps the holder alive from now on.
-  int32_t RegisterFunction(const CefRefPtr<CefV8Value>& function) {
-    const int32_t id = NextV8ObjectId();
-    CefRefPtr<CNuvV8CallbackObjectHolder> holder =
-        new CNuvV8CallbackObjectHolder(m_context, function, m_browserId, id);
-    return id;
-  }
-
-  void EncodeObject(const CefRefPtr<CefV8Value>& value, Json::Value* record) {
+// The kind tests, in their fixed order: the first that holds decides.
+void Classify(int32_t browserId,
+              const CefRefPtr<CefV8Context>& context,
+              const CefRefPtr<CefV8Value>& value,
+              RecordData* record) {
+  using Kind = RecordData::Kind;
+  if (value->IsBool()) {
+    record->tag = kTagBool;
+    record->kind = Kind::kBool;
+    record->boolValue = value->GetBoolValue();
+  } else if (value->IsDate()) {
+    record->tag = kTagDate;
+    record->kind = Kind::kString;
+    record->text = WideToUtf8(FormatDateText(DateSeconds(value)));
+  } else if (value->IsFunction()) {
+    // Filed in the browser's callback registry under a new identifier; the
+    // registry keeps the holder alive from now on.
+    record->tag = kTagV8Function;
+    record->kind = Kind::kFunction;
+    record->intValue = NextV8ObjectId();
+    CefRefPtr<CNuvV8CallbackObjectHolder> holder = new CNuvV8CallbackObjectHolder(
+        context, value, browserId, static_cast<int32_t>(record->intValue));
+  } else if (value->IsInt()) {
+    record->tag = kTagInt;
+    record->kind = Kind::kInt;
+    record->intValue = value->GetIntValue();
+  } else if (value->IsNull()) {
+    record->tag = kTagNull;
+  } else if (value->IsObject()) {
     CefRefPtr<CefBase> userData = value->GetUserData();
     CNuvComV8Object* proxy = dynamic_cast<CNuvComV8Object*>(userData.get());
     if (!proxy) {
-      // Page objects are never walked: only host objects travel by identity.
+      // Page objects are never walked: only host objects travel, by identity.
       if (INuvGlobal* global = GetProcessGlobal())
         global->WriteLog(u"Can't convert object to json", 0);
       return;
     }
-    (*record)[kKeyValueType] = kTagComObject;
-    (*record)[kKeyValue] = proxy->GetObjectId();
-    (*record)[kKeyPropertyNames] = WideToUtf8(proxy->GetPropertyNames());
-    (*record)[kKeyMethodNames] = WideToUtf8(proxy->GetMethodNames());
+    record->tag = kTagComObject;
+    record->kind = Kind::kComObject;
+    record->intValue = proxy->GetObjectId();
+    record->text = WideToUtf8(proxy->GetPropertyNames());
+    record->methodNames = WideToUtf8(proxy->GetMethodNames());
+  } else if (value->IsString()) {
+    record->tag = kTagString;
+    record->kind = Kind::kString;
+    record->text = WideToUtf8(CefToU16(value->GetStringValue()));
+  } else if (value->IsUInt()) {
+    record->tag = kTagInt;
+    record->kind = Kind::kUInt;
+    record->intValue = value->GetUIntValue();
+  } else if (value->IsUndefined()) {
+    record->tag = kTagUndefined;
+  } else if (value->IsDouble()) {
+    record->tag = kTagDouble;
+    record->kind = Kind::kDouble;
+    record->doubleValue = value->GetDoubleValue();
+  }
+}
+
+// Walks a page value: arrays element by element (an empty one is null), an
+// array that contains itself or nests too deeply as a "NuvValueUnknown"
+// record, everything else as one record. The emitter builds the output.
+template <class Emitter>
+class CNuvRecordWalker {
+ public:
+  CNuvRecordWalker(int32_t browserId, const CefRefPtr<CefV8Context>& context, Emitter* emitter)
+      : m_browserId(browserId), m_context(context), m_emitter(emitter) {}
+
+  void Walk(const CefRefPtr<CefV8Value>& value) {
+    if (!value) {
+      RecordData record;
+      record.tag = kTagNull;
+      m_emitter->Record(m_browserId, record);
+    } else if (value->IsArray()) {
+      WalkArray(value);
+    } else {
+      RecordData record;
+      Classify(m_browserId, m_context, value, &record);
+      m_emitter->Record(m_browserId, record);
+    }
+  }
+
+ private:
+  void WalkArray(const CefRefPtr<CefV8Value>& array) {
+    if (!Enterable(array)) {
+      m_emitter->Record(m_browserId, RecordData());
+      return;
+    }
+    const int length = array->GetArrayLength();
+    if (length <= 0) {
+      m_emitter->Null();
+      return;
+    }
+    m_ancestors.push_back(array.get());
+    m_emitter->BeginArray(length);
+    for (int i = 0; i < length; ++i) {
+      m_emitter->BeginElement(i);
+      CefRefPtr<CefV8Value> element = array->GetValue(i);
+      Walk(element ? element : CefV8Value::CreateNull());
+      m_emitter->EndElement();
+    }
+    m_emitter->EndArray();
+    m_ancestors.pop_back();
+  }
+
+  bool Enterable(const CefRefPtr<CefV8Value>& array) {
+    if (m_ancestors.size() >= static_cast<size_t>(kMaxArrayNesting))
+      return false;
+    for (CefV8Value* ancestor : m_ancestors) {
+      if (array->IsSame(ancestor))
+        return false;
+    }
+    return true;
   }
 
   const int32_t m_browserId;
   const CefRefPtr<CefV8Context> m_context;
-  // The arrays being encoded, outermost first; each is held by a caller.
+  Emitter* m_emitter;
+  // The arrays being walked, outermost first; each is held by a caller.
   std::vector<CefV8Value*> m_ancestors;
+};
+
+// Builds the record as a Json::Value.
+class CNuvJsonEmitter {
+ public:
+  Json::Value TakeResult() { return std::move(m_root); }
+
+  void Null() { *Current() = Json::Value(); }
+  void Record(int32_t browserId, const RecordData& data) {
+    using Kind = RecordData::Kind;
+    Json::Value& record = *Current();
+    record = Json::Value(Json::objectValue);
+    record[kKeyBrowserId] = browserId;
+    record[kKeyValueType] = data.tag;
+    switch (data.kind) {
+      case Kind::kNone:
+        break;
+      case Kind::kBool:
+        record[kKeyValue] = data.boolValue;
+        break;
+      case Kind::kInt:
+        record[kKeyValue] = static_cast<Json::Int>(data.intValue);
+        break;
+      case Kind::kUInt:
+        record[kKeyValue] = static_cast<Json::UInt>(data.intValue);
+        break;
+      case Kind::kDouble:
+        record[kKeyValue] = data.doubleValue;
+        break;
+      case Kind::kString:
+        record[kKeyValue] = data.text;
+        break;
+      case Kind::kFunction:
+        record[kKeyValue] = static_cast<Json::Int>(data.intValue);
+        record[kKeyKeys] = "";
+        break;
+      case Kind::kComObject:
+        record[kKeyValue] = static_cast<Json::Int>(data.intValue);
+        record[kKeyPropertyNames] = data.text;
+        record[kKeyMethodNames] = data.methodNames;
+        break;
+    }
+  }
+  void BeginArray(int length) {
+    Json::Value& array = *Current();
+    array = Json::Value(Json::arrayValue);
+    array.resize(static_cast<Json::ArrayIndex>(length));
+    m_arrays.push_back(&array);
+  }
+  void BeginElement(int index) {
+    m_element = &(*m_arrays.back())[static_cast<Json::ArrayIndex>(index)];
+  }
+  void EndElement() { m_element = nullptr; }
+  void EndArray() { m_arrays.pop_back(); }
+
+ private:
+  Json::Value* Current() { return m_element ? m_element : &m_root; }
+
+  Json::Value m_root;
+  std::vector<Json::Value*> m_arrays;
+  Json::Value* m_element = nullptr;
+};
+
+// Writes the record's compact text straight away, members in ascending key
+// order as the compact writer puts them.
+class CNuvTextEmitter {
+ public:
+  explicit CNuvTextEmitter(std::string* out) : m_out(out) {}
+
+  void Null() { m_out->append("null"); }
+  void Record(int32_t browserId, const RecordData& data) {
+    using Kind = RecordData::Kind;
+    m_out->append("{\"browserId\":");
+    AppendJsonInt(browserId, m_out);
+    switch (data.kind) {
+      case Kind::kNone:
+        break;
+      case Kind::kBool:
+        m_out->append(data.boolValue ? ",\"value\":true" : ",\"value\":false");
+        break;
+      case Kind::kInt:
+        m_out->append(",\"value\":");
+        AppendJsonInt(data.intValue, m_out);
+        break;
+      case Kind::kUInt:
+        m_out->append(",\"value\":");
+        AppendJsonUInt(static_cast<uint64_t>(data.intValue), m_out);
+        break;
+      case Kind::kDouble:
+        m_out->append(",\"value\":");
+        AppendJsonReal(data.doubleValue, m_out);
+        break;
+      case Kind::kString:
+        m_out->append(",\"value\":");
+        AppendJsonString(data.text, m_out);
+        break;
+      case Kind::kFunction:
+        m_out->append(",\"keys\":\"\",\"value\":");
+        AppendJsonInt(data.intValue, m_out);
+        break;
+      case Kind::kComObject:
+        m_out->append(",\"methodNames\":");
+        AppendJsonString(data.methodNames, m_out);
+        m_out->append(",\"propertyNames\":");
+        AppendJsonString(data.text, m_out);
+        m_out->append(",\"value\":");
+        AppendJsonInt(data.intValue, m_out);
+        break;
+    }
+    m_out->append(",\"valueType\":\"");
+    m_out->append(data.tag);
+    m_out->append("\"}");
+  }
+  void BeginArray(int /*length*/) { m_out->push_back('['); }
+  void BeginElement(int index) {
+    if (index)
+      m_out->push_back(',');
+  }
+  void EndElement() {}
+  void EndArray() { m_out->push_back(']'); }
+
+ private:
+  std::string* m_out;
 };
 
 }  // namespace
@@ -142,18 +290,22 @@ Json::Value V8ValueToJson(int32_t browserId,
   CNuvScopedContextEntry entry(context);
   if (!value)
     value = CefV8Value::CreateNull();
-  if (!value) {
-    Json::Value record(Json::objectValue);
-    record[kKeyBrowserId] = browserId;
-    record[kKeyValueType] = kTagNull;
-    return record;
-  }
-  CNuvRecordEncoder encoder(browserId, context);
-  return encoder.Encode(value);
+  CNuvJsonEmitter emitter;
+  CNuvRecordWalker<CNuvJsonEmitter> walker(browserId, context, &emitter);
+  walker.Walk(value);
+  return emitter.TakeResult();
 }
 
 std::string V8ValueToJsonText(int32_t browserId,
                               CefRefPtr<CefV8Context> context,
                               CefRefPtr<CefV8Value> value) {
-  return WriteJsonText(V8ValueToJson(browserId, context, std::move(value)));
+  CNuvScopedContextEntry entry(context);
+  if (!value)
+    value = CefV8Value::CreateNull();
+  std::string text;
+  CNuvTextEmitter emitter(&text);
+  CNuvRecordWalker<CNuvTextEmitter> walker(browserId, context, &emitter);
+  walker.Walk(value);
+  text.push_back('\n');
+  return text;
 }

@@ -140,6 +140,31 @@ TEST_F(ConversionTest, FunctionsAreRegisteredUnderNewIdentifiers) {
             Decoded("{\"valueType\":\"NuvValueV8Function\",\"browserId\":1,\"objectId\":999999}"));
 }
 
+// The record text is written directly; it must be exactly the compact
+// writer's text of the record.
+TEST_F(ConversionTest, RecordTextEqualsTheWrittenRecord) {
+  Decode(
+      "{\"valueType\":\"NuvValueComObject\",\"objectId\":12,"
+      "\"propertyNames\":\"T\\u00e9\\\"x\\r\\nA\",\"methodNames\":\"\"}");
+  const char* samples[] = {
+      "[1, -1, 3000000000, 2.5, -0, 0.1, 1e21, 5e-324, NaN, Infinity, -Infinity, 5000000000]",
+      "['', 'a\"b\\\\c', '\\b\\f\\n\\r\\t\\u0001\\u007f', '\\u00e9\\u20ac', "
+      "'\\ud83d\\ude00', '\\ud800x', '\\udc00']",
+      "[true, false, null, undefined, new Date(2017, 2, 15, 14, 3, 9), [[[]]], [[1], []]]",
+      "[v, [v], {a: 1}]",
+      "var c = [1]; c.push([c]); c",
+  };
+  for (const char* code : samples) {
+    CefRefPtr<CefV8Value> value = Eval(context_, code);
+    ASSERT_TRUE(value) << code;
+    EXPECT_EQ(WriteJsonText(V8ValueToJson(browser_, context_, value)),
+              V8ValueToJsonText(browser_, context_, value))
+        << code;
+  }
+  EXPECT_EQ(WriteJsonText(V8ValueToJson(browser_, context_, nullptr)),
+            V8ValueToJsonText(browser_, context_, nullptr));
+}
+
 TEST_F(ConversionTest, PlainObjectsAreUnknownAndLogged) {
   char path[] = "/tmp/nuv_values_logXXXXXX";
   const int fd = mkstemp(path);
