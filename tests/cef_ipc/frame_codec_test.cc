@@ -251,7 +251,7 @@ TEST(FrameCodecTest, GarbageNeverCrashesAndEndsInRefusals) {
     for (uint8_t& b : garbage)
       b = static_cast<uint8_t>(random());
     // Mostly plausible lengths, so the bodies reach the decoder.
-    if (garbage.size() >= 4 && round % 2 == 0) {
+    if (garbage.size() >= 5 && round % 2 == 0) {
       const uint32_t length = static_cast<uint32_t>(garbage.size() - 4);
       garbage[0] = static_cast<uint8_t>(length);
       garbage[1] = static_cast<uint8_t>(length >> 8);
