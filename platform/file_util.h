@@ -33,15 +33,16 @@ bool DirectoryExists(const std::u16string& path);
 // Size of a regular file; 0 for a missing path or a directory.
 uint64_t GetFileSize64(const std::u16string& path);
 
-// Deletes a file (not a directory). False when it did not exist or could not
-// be deleted.
+// Deletes a file (never a directory; on POSIX only a regular file or a
+// symbolic link). False when it did not exist or could not be deleted.
 bool RemoveFile(const std::u16string& path);
 
 // Creates one directory (its parent must exist). True when it was created.
 bool MakeDirectory(const std::u16string& path);
 
 // fopen / _wfopen with a UTF-16 path; mode as for fopen ("rb", "r+b", "wb").
-// Opened files are not inherited by child processes.
+// Opened files are not inherited by child processes. Null for anything but a
+// regular file (a directory, and on POSIX a pipe, device or socket).
 FILE* OpenFile(const std::u16string& path, const char* mode);
 
 // Holds an exclusive, advisory lock that every process taking a

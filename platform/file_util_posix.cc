@@ -49,10 +49,16 @@ uint64_t GetFileSize64(const std::u16string& path) {
   return static_cast<uint64_t>(info.st_size);
 }
 
+// Only regular files and symbolic links are removed: a log or configuration
+// path that names a device, a pipe or a socket is never unlinked.
 bool RemoveFile(const std::u16string& path) {
-  if (path.empty() || DirectoryExists(path))
+  struct stat info;
+  if (path.empty() || path.find(u'\0') != std::u16string::npos)
     return false;
-  return unlink(NativePath(path).c_str()) == 0;
+  std::string native = NativePath(path);
+  if (lstat(native.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)))
+    return false;
+  return unlink(native.c_str()) == 0;
 }
 
 bool MakeDirectory(const std::u16string& path) {
@@ -61,15 +67,19 @@ bool MakeDirectory(const std::u16string& path) {
   return mkdir(NativePath(path).c_str(), 0777) == 0;
 }
 
+// Only regular files are opened: a directory cannot be (as on Windows), and a
+// pipe or device could block a reader forever.
 FILE* OpenFile(const std::u16string& path, const char* mode) {
   if (path.empty() || path.find(u'\0') != std::u16string::npos)
     return nullptr;
+  std::string native = NativePath(path);
+  struct stat info;
+  if (stat(native.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    return nullptr;
   std::string native_mode(mode);
   native_mode += 'e';  // close on exec
-  FILE* file = fopen(NativePath(path).c_str(), native_mode.c_str());
-  // As on Windows, a directory is not a file that can be opened.
-  struct stat info;
-  if (file && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
+  FILE* file = fopen(native.c_str(), native_mode.c_str());
+  if (file && (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
     fclose(file);
     return nullptr;
   }

@@ -4,6 +4,7 @@
 #include "src/common/config.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,20 @@ TEST_F(ConfigTest, MissingOrEmptyProductNameExitsWithMinusOne) {
     EXPECT_EQ(result.exit_code, -1) << config;
     EXPECT_EQ(result.output, "") << config;
   }
+}
+
+// A pipe in place of the configuration is not waited on; a pipe or device
+// in place of the log file is neither waited on nor removed.
+TEST_F(ConfigTest, PipesInPlaceOfFiles) {
+  ASSERT_EQ(mkfifo((dir_ / "config.dat").c_str(), 0600), 0);
+  EXPECT_EQ(Run().exit_code, -1);
+  unlink((dir_ / "config.dat").c_str());
+  WriteBytes(dir_ / "config.dat", "[Common]\r\nProductName=P\r\n");
+  ASSERT_EQ(mkfifo((dir_ / "log").c_str(), 0600), 0);
+  EXPECT_EQ(nuv_test::RunChild(probe_, {"log", dir_ / "log", "1", "x"}).exit_code, 0);
+  struct stat info;
+  ASSERT_EQ(stat((dir_ / "log").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(ConfigTest, PlainConfiguration) {

@@ -60,6 +60,25 @@ TEST_F(FileUtilTest, CreateDirectoryNeedsItsParent) {
   EXPECT_FALSE(MakeDirectory(Wide(dir_ + "/a")));  // exists already
 }
 
+// Pipes and devices are neither opened (a reader could block forever) nor
+// removed.
+TEST_F(FileUtilTest, SpecialFilesAreLeftAlone) {
+  std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(OpenFile(Wide(fifo), "rb"), nullptr);
+  EXPECT_EQ(OpenFile(Wide(fifo), "r+b"), nullptr);
+  EXPECT_FALSE(RemoveFile(Wide(fifo)));
+  EXPECT_TRUE(PathExists(Wide(fifo)));
+  EXPECT_EQ(OpenFile(u"/dev/null", "rb"), nullptr);
+  EXPECT_FALSE(RemoveFile(u"/dev/null"));
+  // A symbolic link is removed itself, never its target.
+  std::string target = dir_ + "/target";
+  std::ofstream(target) << "t";
+  ASSERT_EQ(symlink(target.c_str(), (dir_ + "/link").c_str()), 0);
+  EXPECT_TRUE(RemoveFile(Wide(dir_ + "/link")));
+  EXPECT_TRUE(PathExists(Wide(target)));
+}
+
 TEST_F(FileUtilTest, OpenFileWritesAndReadsBack) {
   std::u16string path = Wide(dir_ + "/f.bin");
   FILE* file = OpenFile(path, "wb");
