@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "cef/ipc/idle_wait.h"
@@ -102,7 +103,12 @@ void RenderProcess::Log(const std::string& line) {
 uint32_t RenderProcess::Send(Frame frame) {
   const FrameKind kind = frame.kind;
   std::string error;
-  const uint32_t sequence = channel_->Queue(std::move(frame), &error);
+  uint32_t sequence = 0;
+  try {
+    sequence = channel_->Queue(std::move(frame), &error);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
   if (!sequence) {
     const std::string line = std::string(cefipc::FrameKindName(kind)) + " not sent: " + error;
     Log(line);
@@ -186,6 +192,20 @@ bool RenderProcess::SendRawBytes(const std::vector<uint8_t>& bytes) {
 }
 
 bool RenderProcess::ReadIncoming() {
+  // Out of memory while buffering or decoding a large frame: the connection
+  // is given up rather than letting the exception reach the caller.
+  try {
+    return ReadIncomingFrames();
+  } catch (const std::exception& e) {
+    const std::string line = std::string("connection given up: ") + e.what();
+    Log(line);
+    errors_.push_back(line);
+    channel_->Close(line);
+    return true;
+  }
+}
+
+bool RenderProcess::ReadIncomingFrames() {
   channel_->FlushSome();
   channel_->ReadAvailable();
   bool any = false;

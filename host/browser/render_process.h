@@ -148,6 +148,7 @@ class RenderProcess {
   // Flushes, reads and sorts every complete frame; returns whether anything
   // arrived.
   bool ReadIncoming();
+  bool ReadIncomingFrames();
   void Sort(const cefipc::Frame& frame);
   // Waits until `ready` holds, the deadline passes or the connection ends.
   template <typename Ready>
