@@ -248,6 +248,8 @@ RunOutcome Runner::Run(std::string* error) {
   for (const std::string& arg : process_options.switches)
     start["argv"].append(arg);
   start["hostWindow"] = window_.handle();
+  if (!scenario_.description.empty())
+    start["description"] = scenario_.description;
 
   std::string start_error;
   process_ = RenderProcess::Start(process_options, &start_error);

@@ -53,7 +53,10 @@ std::string HexBytes(const std::string& bytes) {
 std::string FormatEventForPerson(const Json::Value& event) {
   const std::string kind = Str(event, "event");
   if (kind == "start") {
-    std::string line = "$";
+    std::string line;
+    if (event.isMember("description"))
+      line = Str(event, "description") + "\n\n";
+    line += "$";
     for (const Json::Value& arg : event["argv"])
       line += " " + (arg.isString() ? arg.asString() : WriteCompactJson(arg));
     return line;
