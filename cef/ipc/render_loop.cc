@@ -274,7 +274,15 @@ void RenderLoop::Send(Frame frame) {
   }
   const FrameKind kind = frame.kind;
   std::string error;
-  if (!channel_->Queue(std::move(frame), &error)) {
+  uint32_t sequence = 0;
+  // Send runs inside runtime callbacks, possibly under V8 frames: nothing
+  // may be thrown through them.
+  try {
+    sequence = channel_->Queue(std::move(frame), &error);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (!sequence) {
     Log(std::string("not sent: ") + FrameKindName(kind) + ": " + error);
     if (kind != FrameKind::kError)
       Send(MakeError(Utf8ToUtf16(std::string(FrameKindName(kind)) + " not sent: " + error)));
@@ -293,17 +301,22 @@ void RenderLoop::Acknowledge(uint32_t sequence, AckStatus status, const std::str
 void RenderLoop::OnProcessMessageToBrowser(int browser_id, CefRefPtr<CefProcessMessage> message) {
   if (!message)
     return;
-  WireList args;
-  std::string error;
-  const std::u16string name = message->GetName().ToString16();
-  if (!ListValueToWire(message->GetArgumentList(), &args, &error)) {
-    const std::string why = "message \"" + Utf16ToUtf8(name) + "\" of browser " +
-                            std::to_string(browser_id) + " not sent: " + error;
-    Log(why);
-    Send(MakeError(Utf8ToUtf16(why)));
-    return;
+  try {
+    WireList args;
+    std::string error;
+    const std::u16string name = message->GetName().ToString16();
+    if (!ListValueToWire(message->GetArgumentList(), &args, &error)) {
+      const std::string why = "message \"" + Utf16ToUtf8(name) + "\" of browser " +
+                              std::to_string(browser_id) + " not sent: " + error;
+      Log(why);
+      Send(MakeError(Utf8ToUtf16(why)));
+      return;
+    }
+    Send(MakeMessageToBrowser(browser_id, name, std::move(args)));
+  } catch (const std::exception& e) {
+    Log(std::string("a message of browser ") + std::to_string(browser_id) +
+        " was lost: " + e.what());
   }
-  Send(MakeMessageToBrowser(browser_id, name, std::move(args)));
 }
 
 void RenderLoop::OnDocumentCommand(int browser_id,
@@ -312,8 +325,13 @@ void RenderLoop::OnDocumentCommand(int browser_id,
                                    bool show_ui,
                                    const CefString& value,
                                    bool result) {
-  Send(MakeDocumentCommand(browser_id, frame_id, command.ToString16(), show_ui, value.ToString16(),
-                           result));
+  try {
+    Send(MakeDocumentCommand(browser_id, frame_id, command.ToString16(), show_ui,
+                             value.ToString16(), result));
+  } catch (const std::exception& e) {
+    Log(std::string("a document command of browser ") + std::to_string(browser_id) +
+        " was lost: " + e.what());
+  }
 }
 
 }  // namespace cefipc
