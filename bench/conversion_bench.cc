@@ -91,7 +91,8 @@ void BM_JsonStringifyMixed(benchmark::State& state) {
   Page& page = ThePage();
   const CefV8ValueList none;
   for (auto _ : state)
-    benchmark::DoNotOptimize(page.stringify->ExecuteFunctionWithContext(page.context, nullptr, none));
+    benchmark::DoNotOptimize(
+        page.stringify->ExecuteFunctionWithContext(page.context, nullptr, none));
 }
 
 void BM_DecodeMixed(benchmark::State& state) {

@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "host/window/host_window.h"
 #include "host/window/value_records.h"
@@ -124,8 +126,22 @@ Json::Value LogAsJson(nuv::host::HostWindow* host) {
 [[noreturn]] void ChildMain(int commandFd, int answerFd) {
   auto host = std::make_unique<nuv::host::HostWindow>();
   Configure(host.get());
+  // The echo window gets a thread of its own, as the host window has.
   EchoWindow echo;
-  const nuv::platform::WindowHandle echoHandle = nuv::platform::CreateMessageWindow(&echo);
+  std::atomic<nuv::platform::WindowHandle> echoHandle{0};
+  int stop[2];
+  if (pipe(stop) != 0)
+    _exit(3);
+  std::thread echoThread([&echo, &echoHandle, &stop] {
+    const nuv::platform::WindowHandle window = nuv::platform::CreateMessageWindow(&echo);
+    echoHandle = window;
+    if (window)
+      nuv::platform::WaitAndDispatch(stop[0], -1);
+    echoHandle = 0;
+    nuv::platform::DestroyMessageWindow(window);
+  });
+  while (echoThread.joinable() && echoHandle == 0)
+    usleep(1000);
   if (!host->Start() || !echoHandle)
     _exit(3);
   WriteAll(answerFd, std::to_string(host->handle()) + " " + std::to_string(echoHandle) + "\n");
@@ -168,7 +184,8 @@ Json::Value LogAsJson(nuv::host::HostWindow* host) {
     if (!WriteAll(answerFd, answer + "\n"))
       break;
   }
-  nuv::platform::DestroyMessageWindow(echoHandle);
+  WriteAll(stop[1], "x");
+  echoThread.join();
   host->Stop();
   _exit(0);
 }
