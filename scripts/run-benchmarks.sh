@@ -51,5 +51,8 @@ awk '
     show("property read request / copy-data floor", "BM_PropertyReadRequest", "BM_CopyDataFloor", 1.5, "real")
     show("encode 100,000 values / JSON.stringify", "BM_EncodeMixed", "BM_JsonStringifyMixed", 3.0, "cpu")
     show("decode 100,000 values / JSON.parse", "BM_DecodeMixed", "BM_JsonParseMixed", 3.0, "cpu")
+    print ""
+    print "floors of the page-value interface (what any encoder or decoder over it pays):"
     show("page-value walk alone / JSON.stringify", "BM_WalkMixedOnly", "BM_JsonStringifyMixed", 3.0, "cpu")
+    show("page-value building alone / JSON.parse", "BM_BuildMixedOnly", "BM_JsonParseMixed", 3.0, "cpu")
   }' "$out/best.txt"
