@@ -196,6 +196,18 @@ TEST_F(TwoProcessTest, LateAndDuplicateRepliesAreFiledByKey) {
   EXPECT_EQ("late", TakeReply(browser_, last));
 }
 
+TEST_F(TwoProcessTest, LargeRepliesCrossWhole) {
+  // A 4 MiB string property, written and read back through both processes.
+  Exec("var big = new Array(1 << 22).join('x') + 'end'");
+  Exec("doc.title = big");
+  EXPECT_EQ("true", Run("doc.title === big"));
+  const Json::Value log = g_host->Log();
+  ASSERT_EQ(2u, log.size());
+  const std::string reply = log[1]["reply"].asString();
+  EXPECT_GT(reply.size(), 1u << 22);
+  EXPECT_NE(std::string::npos, reply.find("xend\""));
+}
+
 TEST_F(TwoProcessTest, DestroyedHelperWindowsTakeTheirRepliesWithThem) {
   const uint32_t helper = GetHelperWindow(browser_)->GetWindowHandle();
   DestroyHelperWindow(browser_);
