@@ -92,9 +92,9 @@ FILE* OpenFile(const std::u16string& path, const char* mode) {
 // opened the new one.
 ScopedFileLock::ScopedFileLock(const std::u16string& path) {
   size_t slash = path.find_last_of(u'/');
-  std::u16string dir = slash == std::u16string::npos ? u"." : path.substr(0, slash);
-  if (slash == 0)
-    dir = u"/";
+  std::u16string dir = slash == std::u16string::npos ? std::u16string(u".")
+                       : slash == 0                  ? std::u16string(u"/")
+                                                     : path.substr(0, slash);
   if (dir.find(u'\0') != std::u16string::npos)
     return;
   int fd = open(NativePath(dir).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
