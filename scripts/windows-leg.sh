@@ -29,6 +29,8 @@ bash "$root/scripts/setup-windows-leg.sh"
 unset DISPLAY WAYLAND_DISPLAY
 export WINEPREFIX="$NUV_WINEPREFIX" WINEARCH=win64 WINEDEBUG="-all,err+module"
 export WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine="$(command -v wine)"
 wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver="$(command -v wineserver)"
 
@@ -80,8 +82,16 @@ done
 ctest_rc=0
 if [ ${#built[@]} -gt 0 ]; then
   # One warm wine server for the whole run instead of one per test binary.
-  "$wineserver" -p
-  trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+  # Its system processes (services, explorer /desktop, ...) live as long as
+  # it does, so start them here, detached from ctest's output pipes: started
+  # by the first test they would hold that test's pipe open and ctest would
+  # wait for it until the timeout.
+  # A server already running for this prefix (another run) is used as it
+  # is and left alone afterwards.
+  if "$wineserver" -p </dev/null >/dev/null 2>&1; then
+    trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+  fi
+  "$wine" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   ctest_args=(--test-dir "$build" -j "$jobs" --output-on-failure --timeout 120)
   if [ ${#missing[@]} -gt 0 ]; then
     ctest_args+=(-E "^($(IFS='|'; echo "${missing[*]}"))\$")
@@ -89,7 +99,7 @@ if [ ${#built[@]} -gt 0 ]; then
   if [ -n "${NUV_WINDOWS_TESTS:-}" ]; then
     ctest_args+=(-R "$NUV_WINDOWS_TESTS")
   fi
-  say "running ${#built[@]} test binaries under $(/usr/lib/wine/wine64 --version 2>/dev/null || echo wine)"
+  say "running ${#built[@]} test binaries under $("$wine" --version 2>/dev/null || echo wine)"
   ctest "${ctest_args[@]}" || ctest_rc=$?
 fi
 
