@@ -2,29 +2,13 @@
 
 #include <cstdint>
 
+#include "platform/code_page.h"
+
 namespace cefipc {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 void AppendUtf16(char32_t c, std::u16string* out) {
   if (c < 0x10000) {
@@ -40,21 +24,14 @@ void AppendUtf16(char32_t c, std::u16string* out) {
 
 std::string Utf16ToUtf8(const std::u16string& text) {
   std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
-    }
-    AppendUtf8(c, &out);
-  }
+  nuv::platform::WideToMultiByte(nuv::platform::kCodePageUtf8, text.data(), text.size(), &out);
   return out;
 }
 
+// Decoded here, not by the platform converter: scenario texts reach the
+// render process through this, and a malformed sequence keeps its own form,
+// one U+FFFD per rejected lead byte and one per overlong or out-of-range
+// sequence, where the platform replaces each maximal subpart.
 std::u16string Utf8ToUtf16(const std::string& text) {
   std::u16string out;
   out.reserve(text.size());

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "cef/ipc/wire_text.h"
 #include "host/client/log_file_reader.h"
 
 extern char** environ;
@@ -100,60 +101,11 @@ std::vector<std::string> LogMessages(const std::string& path) {
 }
 
 std::string Utf8(const std::u16string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
+  return cefipc::Utf16ToUtf8(text);
 }
 
 std::u16string Utf16(const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    uint32_t cp = c;
-    size_t extra = 0;
-    if (c >= 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    } else if (c >= 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else if (c >= 0xC0) {
-      cp = c & 0x1F;
-      extra = 1;
-    }
-    ++i;
-    for (size_t k = 0; k < extra && i < text.size(); ++k, ++i)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
+  return cefipc::Utf8ToUtf16(text);
 }
 
 int RunProgram(const std::string& program,

@@ -47,6 +47,8 @@ std::vector<std::string> LogLines(const std::string& path);
 // The message part of each log line (what follows the first "): ").
 std::vector<std::string> LogMessages(const std::string& path);
 
+// The client's own conversions (unpaired surrogates and malformed UTF-8
+// become U+FFFD).
 std::string Utf8(const std::u16string& text);
 std::u16string Utf16(const std::string& text);
 
