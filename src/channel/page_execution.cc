@@ -61,24 +61,47 @@ CefRefPtr<CefV8Value> GetFunction(CefRefPtr<CefV8Value> owner, const std::u16str
   return value;
 }
 
-}  // namespace
-
-bool RunScript(CefRefPtr<CefBrowser> browser, const std::u16string& script, std::string* result) {
+// Enters the main frame of `browser`, lets `call` run one function there and
+// writes the JSON text of what it returned to `result`. `call` takes the
+// entered frame and the value to fill, and returns false when it finds
+// nothing to run; the operation then fails with an empty result.
+template <typename Call>
+bool ExecuteInMainFrame(CefRefPtr<CefBrowser> browser, std::string* result, Call call) {
   result->clear();
   CNuvEnteredMainFrame scope(browser);
   if (!scope.IsEntered())
     return false;
-  CefRefPtr<CefV8Value> global = scope.GetGlobal();
-  CefRefPtr<CefV8Value> evalFunction = GetFunction(global, u"eval");
-  if (!evalFunction)
+  CefRefPtr<CefV8Value> value;
+  if (!call(scope, &value))
     return false;
-  const std::u16string wrapped = FormatText(std::u16string(kScriptWrapper), script);
-  CefV8ValueList arguments;
-  arguments.push_back(CefV8Value::CreateString(U16ToCef(wrapped)));
-  CefRefPtr<CefV8Value> value =
-      evalFunction->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
   *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
   return true;
+}
+
+// The arguments of a call, from their JSON array text, as page values of the
+// entered frame.
+CefV8ValueList ArgumentsFromJson(const CNuvEnteredMainFrame& scope,
+                                 uint32_t hostWindow,
+                                 const std::u16string& argumentsText) {
+  return JsonArrayTextToV8ValueList(hostWindow, scope.GetContext(), scope.GetBrowserId(),
+                                    WideToUtf8(argumentsText));
+}
+
+}  // namespace
+
+bool RunScript(CefRefPtr<CefBrowser> browser, const std::u16string& script, std::string* result) {
+  return ExecuteInMainFrame(
+      browser, result, [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
+        CefRefPtr<CefV8Value> global = scope.GetGlobal();
+        CefRefPtr<CefV8Value> evalFunction = GetFunction(global, u"eval");
+        if (!evalFunction)
+          return false;
+        const std::u16string wrapped = FormatText(std::u16string(kScriptWrapper), script);
+        CefV8ValueList arguments;
+        arguments.push_back(CefV8Value::CreateString(U16ToCef(wrapped)));
+        *value = evalFunction->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
+        return true;
+      });
 }
 
 bool CallPageFunction(CefRefPtr<CefBrowser> browser,
@@ -86,41 +109,34 @@ bool CallPageFunction(CefRefPtr<CefBrowser> browser,
                       const std::u16string& functionName,
                       const std::u16string& argumentsText,
                       std::string* result) {
-  result->clear();
-  CNuvEnteredMainFrame scope(browser);
-  if (!scope.IsEntered())
-    return false;
-  CefRefPtr<CefV8Value> global = scope.GetGlobal();
-  CefRefPtr<CefV8Value> function = GetFunction(global, functionName);
-  if (!function)
-    return false;
-  GetProcessGlobal()->WriteDebugLog(argumentsText.c_str());
-  CefV8ValueList arguments = JsonArrayTextToV8ValueList(
-      hostWindow, scope.GetContext(), scope.GetBrowserId(), WideToUtf8(argumentsText));
-  CefRefPtr<CefV8Value> value =
-      function->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
-  *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
-  return true;
+  return ExecuteInMainFrame(
+      browser, result, [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
+        CefRefPtr<CefV8Value> global = scope.GetGlobal();
+        CefRefPtr<CefV8Value> function = GetFunction(global, functionName);
+        if (!function)
+          return false;
+        GetProcessGlobal()->WriteDebugLog(argumentsText.c_str());
+        const CefV8ValueList arguments = ArgumentsFromJson(scope, hostWindow, argumentsText);
+        *value = function->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
+        return true;
+      });
 }
 
 bool RunDocumentCommand(CefRefPtr<CefBrowser> browser,
                         uint32_t hostWindow,
                         const std::u16string& argumentsText,
                         std::string* result) {
-  result->clear();
-  CNuvEnteredMainFrame scope(browser);
-  if (!scope.IsEntered())
-    return false;
-  CefRefPtr<CefV8Value> global = scope.GetGlobal();
-  if (!global)
-    return false;
-  CefRefPtr<CefV8Value> document = global->GetValue(U16ToCef(u"document"));
-  CefRefPtr<CefV8Value> command = GetFunction(document, u"execCommand");
-  if (!command)
-    return false;
-  CefV8ValueList arguments = JsonArrayTextToV8ValueList(
-      hostWindow, scope.GetContext(), scope.GetBrowserId(), WideToUtf8(argumentsText));
-  CefRefPtr<CefV8Value> value = command->ExecuteFunction(document, arguments);
-  *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
-  return true;
+  return ExecuteInMainFrame(
+      browser, result, [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
+        CefRefPtr<CefV8Value> global = scope.GetGlobal();
+        if (!global)
+          return false;
+        CefRefPtr<CefV8Value> document = global->GetValue(U16ToCef(u"document"));
+        CefRefPtr<CefV8Value> command = GetFunction(document, u"execCommand");
+        if (!command)
+          return false;
+        const CefV8ValueList arguments = ArgumentsFromJson(scope, hostWindow, argumentsText);
+        *value = command->ExecuteFunction(document, arguments);
+        return true;
+      });
 }
