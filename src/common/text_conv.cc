@@ -21,8 +21,20 @@ std::u16string UpToZero(const char16_t* text, size_t length) {
   return std::u16string(text, end);
 }
 
+using TableEntry = CNuvCharacterTableScope::Entry;
+
+// The scope of the conversion running on this thread, if any.
+thread_local CNuvCharacterTableScope* t_tableScope = nullptr;
+
+// The executable does not move while the process runs, so its directory is
+// looked up once.
+const std::u16string& ModuleDirectory() {
+  static const std::u16string* const dir = new std::u16string(nuv::platform::GetModuleDirectory());
+  return *dir;
+}
+
 std::u16string TablePath(uint32_t cp) {
-  std::u16string dir = nuv::platform::GetModuleDirectory();
+  const std::u16string& dir = ModuleDirectory();
   if (dir.empty())
     return std::u16string();
   char number[16];
@@ -76,20 +88,10 @@ void ApplyEntry(char16_t from, const std::u16string& to, std::u16string& text) {
   text.swap(result);
 }
 
-}  // namespace
-
-void ApplyCharacterTable(uint32_t cp, std::u16string& text) {
-  std::u16string path = TablePath(cp);
-  if (path.empty() || !nuv::platform::PathExists(path))
-    return;
-  std::u16string table;
-  if (ReadTable(path, &table))
-    ApplyCharacterTableText(table, text);
-}
-
 // Unit 0 is the byte-order mark; each line: character, separator,
 // replacement up to CR LF.
-void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) {
+std::vector<TableEntry> ParseTable(const std::u16string& units) {
+  std::vector<TableEntry> entries;
   std::u16string table = UpToZero(units.data(), units.size());
   size_t p = 1;
   while (p < table.size()) {
@@ -99,11 +101,58 @@ void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) 
     bool last = end == std::u16string::npos;
     if (last)
       end = table.size();
-    ApplyEntry(from, table.substr(start, end - start), text);
+    entries.push_back(TableEntry{from, table.substr(start, end - start)});
     if (last)
       break;
     p = end + 2;
   }
+  return entries;
+}
+
+// The entries of the table of `cp` as the file is now; none without a file.
+std::vector<TableEntry> LoadTable(uint32_t cp) {
+  std::u16string path = TablePath(cp);
+  if (path.empty() || !nuv::platform::PathExists(path))
+    return {};
+  std::u16string table;
+  if (!ReadTable(path, &table))
+    return {};
+  return ParseTable(table);
+}
+
+void ApplyEntries(const std::vector<TableEntry>& entries, std::u16string& text) {
+  for (const TableEntry& entry : entries)
+    ApplyEntry(entry.from, entry.to, text);
+}
+
+}  // namespace
+
+CNuvCharacterTableScope::CNuvCharacterTableScope() {
+  if (!t_tableScope) {
+    t_tableScope = this;
+    m_active = true;
+  }
+}
+
+CNuvCharacterTableScope::~CNuvCharacterTableScope() {
+  if (m_active)
+    t_tableScope = nullptr;
+}
+
+const std::vector<CNuvCharacterTableScope::Entry>& CNuvCharacterTableScope::Utf8Entries() {
+  if (!m_loaded) {
+    m_entries = LoadTable(kCodePageUtf8);
+    m_loaded = true;
+  }
+  return m_entries;
+}
+
+void ApplyCharacterTable(uint32_t cp, std::u16string& text) {
+  ApplyEntries(LoadTable(cp), text);
+}
+
+void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) {
+  ApplyEntries(ParseTable(units), text);
 }
 
 std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp) {
@@ -128,15 +177,43 @@ std::u16string Utf8ToWide(const char* bytes) {
   return bytes ? Utf8ToWide(std::string(bytes)) : std::u16string();
 }
 
-std::string WideToUtf8(const std::u16string& text) {
-  std::u16string copy = UpToZero(text.data(), text.size());
-  ApplyCharacterTable(kCodePageUtf8, copy);
+namespace {
+
+std::string EncodeUtf8(const char16_t* text, size_t length) {
   std::string result;
-  if (!nuv::platform::WideToMultiByte(kCodePageUtf8, copy.data(), copy.size(), &result))
-    nuv::platform::WideToMultiByte(kCodePageAnsi, copy.data(), copy.size(), &result);
-  return result.substr(0, result.find('\0'));
+  if (!nuv::platform::WideToMultiByte(kCodePageUtf8, text, length, &result))
+    nuv::platform::WideToMultiByte(kCodePageAnsi, text, length, &result);
+  const size_t zero = result.find('\0');
+  if (zero != std::string::npos)
+    result.resize(zero);
+  return result;
+}
+
+}  // namespace
+
+std::string WideToUtf8(const char16_t* text, size_t length) {
+  if (!text)
+    return std::string();
+  size_t end = 0;
+  while (end < length && text[end] != 0)
+    ++end;
+  std::vector<TableEntry> ownEntries;
+  const std::vector<TableEntry>* entries = &ownEntries;
+  if (t_tableScope)
+    entries = &t_tableScope->Utf8Entries();
+  else
+    ownEntries = LoadTable(kCodePageUtf8);
+  if (entries->empty())
+    return EncodeUtf8(text, end);
+  std::u16string copy(text, end);
+  ApplyEntries(*entries, copy);
+  return EncodeUtf8(copy.data(), copy.size());
+}
+
+std::string WideToUtf8(const std::u16string& text) {
+  return WideToUtf8(text.data(), text.size());
 }
 
 std::string WideToUtf8(const char16_t* text) {
-  return text ? WideToUtf8(std::u16string(text)) : std::string();
+  return text ? WideToUtf8(text, std::char_traits<char16_t>::length(text)) : std::string();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr uint32_t kCodePageAnsi = 0;  // the system's ANSI code page
 constexpr uint32_t kCodePageUtf8 = 65001;
@@ -16,9 +17,37 @@ std::u16string Utf8ToWide(const std::string& bytes);
 std::u16string Utf8ToWide(const char* bytes);
 
 // Text up to the first zero unit, after ApplyCharacterTable(65001, ...).
-// Unpaired surrogates become U+FFFD.
+// Unpaired surrogates become U+FFFD. Outside a CNuvCharacterTableScope the
+// table file is looked for on every call; inside one, once per scope.
 std::string WideToUtf8(const std::u16string& text);
 std::string WideToUtf8(const char16_t* text);
+std::string WideToUtf8(const char16_t* text, size_t length);
+
+// Held for the duration of one conversion of a whole value or request (one
+// record text, one request body): every WideToUtf8 on this thread while it
+// lives uses the substitution table as it was when the first of them looked
+// for it, instead of looking for the file again for each string. A change
+// to the table still takes effect from the next conversion on. Nested scopes
+// share the outermost one. Not copyable; only affects its own thread.
+class CNuvCharacterTableScope {
+ public:
+  CNuvCharacterTableScope();
+  ~CNuvCharacterTableScope();
+  CNuvCharacterTableScope(const CNuvCharacterTableScope&) = delete;
+  CNuvCharacterTableScope& operator=(const CNuvCharacterTableScope&) = delete;
+
+  struct Entry {
+    char16_t from;
+    std::u16string to;
+  };
+  // The entries of the UTF-8 table (empty without a table), read on first use.
+  const std::vector<Entry>& Utf8Entries();
+
+ private:
+  bool m_active = false;
+  bool m_loaded = false;
+  std::vector<Entry> m_entries;
+};
 
 // Replaces characters of `text` by the table of code page `cp`, when the
 // table file exists. Reads the file on every call.

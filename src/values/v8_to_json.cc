@@ -82,7 +82,8 @@ void Classify(int32_t browserId,
   } else if (value->IsString()) {
     record->tag = kTagString;
     record->kind = Kind::kString;
-    record->text = WideToUtf8(CefToU16(value->GetStringValue()));
+    const CefString text = value->GetStringValue();
+    record->text = WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()), text.length());
   } else if (value->IsUInt()) {
     record->tag = kTagInt;
     record->kind = Kind::kUInt;
@@ -288,6 +289,8 @@ Json::Value V8ValueToJson(int32_t browserId,
                           CefRefPtr<CefV8Context> context,
                           CefRefPtr<CefV8Value> value) {
   CNuvScopedContextEntry entry(context);
+  // The substitution table is looked for once per record, not per string.
+  CNuvCharacterTableScope table;
   if (!value)
     value = CefV8Value::CreateNull();
   CNuvJsonEmitter emitter;
@@ -300,6 +303,7 @@ std::string V8ValueToJsonText(int32_t browserId,
                               CefRefPtr<CefV8Context> context,
                               CefRefPtr<CefV8Value> value) {
   CNuvScopedContextEntry entry(context);
+  CNuvCharacterTableScope table;
   if (!value)
     value = CefV8Value::CreateNull();
   std::string text;

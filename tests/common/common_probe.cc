@@ -4,11 +4,16 @@
 //   debuglog <path> <text> ...  one line through WriteDebugLog
 //   temp <override>             GetTempPath with the override set
 //   utf8 <text>                 WideToUtf8(Utf8ToWide(text)) as raw bytes
+//   utf8scope <text>            the same three times, "|" between them: in a
+//                               table scope, again in it after the table file
+//                               is removed, and once more after the scope
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/file_util.h"
+#include "platform/module_path.h"
 #include "src/app/process_global.h"
 #include "src/common/config.h"
 #include "src/common/text_conv.h"
@@ -29,6 +34,20 @@ int main(int argc, char** argv) {
   if (command == "utf8" && argc == 3) {
     std::string bytes = WideToUtf8(Utf8ToWide(argv[2]));
     fwrite(bytes.data(), 1, bytes.size(), stdout);
+    return 0;
+  }
+  if (command == "utf8scope" && argc == 3) {
+    const std::u16string text = Utf8ToWide(argv[2]);
+    std::string out;
+    {
+      CNuvCharacterTableScope scope;
+      out = WideToUtf8(text) + "|";
+      nuv::platform::RemoveFile(nuv::platform::GetModuleDirectory() + u"strconv/65001.txt");
+      CNuvCharacterTableScope nested;
+      out += WideToUtf8(text) + "|";
+    }
+    out += WideToUtf8(text);
+    fwrite(out.data(), 1, out.size(), stdout);
     return 0;
   }
   CNuvChromeProcessGlobal* global = GetChromeProcessGlobal();

@@ -72,6 +72,15 @@ TEST_F(CharacterTableTest, EntriesApplyInFileOrder) {
   EXPECT_EQ(Convert("tee"), "t\xC3\xA9\xC3\xA9");
 }
 
+// Within one conversion scope the table is looked for once; a change to
+// the file (here its removal) shows from the next conversion on.
+TEST_F(CharacterTableTest, ScopeReadsTheTableOncePerConversion) {
+  SetTable("\xFF\xFE" + Utf16Le(u"a=b"));
+  nuv_test::ChildResult result = nuv_test::RunChild(probe_, {"utf8scope", "cab"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.output, "cbb|cbb|cab");
+}
+
 TEST_F(CharacterTableTest, DamagedTablesNeverCrash) {
   for (const std::string& table :
        {std::string(""), std::string("\xFF"), std::string("\xFF\xFE"),
