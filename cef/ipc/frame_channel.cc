@@ -3,13 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "cef/ipc/idle_wait.h"
+#include "cef/ipc/monotonic_clock.h"
 
 namespace cefipc {
 
@@ -18,12 +18,6 @@ namespace {
 // Incoming bytes beyond this are left in the socket while we are busy
 // writing: the peer is misbehaving and we must not grow without bound.
 constexpr size_t kMaxBufferedInput = 2 * static_cast<size_t>(kMaxFrameBodySize) + (1u << 20);
-
-int64_t NowMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 }  // namespace
 
@@ -106,7 +100,7 @@ bool FrameChannel::FlushSome() {
 }
 
 bool FrameChannel::FlushAll(int timeout_ms) {
-  const int64_t deadline = timeout_ms < 0 ? -1 : NowMs() + timeout_ms;
+  const int64_t deadline = timeout_ms < 0 ? -1 : MonotonicNowMs() + timeout_ms;
   while (open_ && has_pending_output()) {
     if (!WriteNow())
       return false;
@@ -121,7 +115,7 @@ bool FrameChannel::FlushAll(int timeout_ms) {
     }
     if (n > 0 && (p.revents & (POLLOUT | POLLERR | POLLHUP)))
       continue;
-    if (deadline >= 0 && NowMs() >= deadline)
+    if (deadline >= 0 && MonotonicNowMs() >= deadline)
       return false;
     WaitForInput(-1, 5);
   }

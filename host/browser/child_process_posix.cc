@@ -9,16 +9,12 @@
 
 #include <cerrno>
 
+#include "cef/ipc/monotonic_clock.h"
+
 namespace nuv {
 namespace host {
 
 namespace {
-
-int64_t NowMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 void SleepMs(int ms) {
   timespec ts{ms / 1000, (ms % 1000) * 1000000L};
@@ -156,11 +152,11 @@ ExitStatus ChildProcess::Poll() {
 }
 
 ExitStatus ChildProcess::WaitForExit(int timeout_ms) {
-  const int64_t deadline = timeout_ms < 0 ? -1 : NowMs() + timeout_ms;
+  const int64_t deadline = timeout_ms < 0 ? -1 : cefipc::MonotonicNowMs() + timeout_ms;
   int slice = 1;
   while (Poll().running()) {
     if (deadline >= 0) {
-      const int64_t left = deadline - NowMs();
+      const int64_t left = deadline - cefipc::MonotonicNowMs();
       if (left <= 0)
         break;
       if (slice > left)

@@ -2,7 +2,6 @@
 
 #include <signal.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "cef/ipc/idle_wait.h"
 #include "cef/ipc/ipc_log.h"
 #include "cef/ipc/ipc_switches.h"
+#include "cef/ipc/monotonic_clock.h"
 #include "cef/ipc/wire_text.h"
 
 namespace nuv {
@@ -28,12 +28,6 @@ using cefipc::FrameKind;
 constexpr size_t kMaxUnclaimedAcks = 4096;
 // Grace time of the destructor before it kills the process.
 constexpr int kDestructorGraceMs = 3000;
-
-int64_t NowMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 }  // namespace
 
@@ -268,7 +262,7 @@ void RenderProcess::Sort(const Frame& frame) {
 
 template <typename Ready>
 bool RenderProcess::WaitUntil(Ready ready, int timeout_ms) {
-  const int64_t deadline = timeout_ms < 0 ? -1 : NowMs() + timeout_ms;
+  const int64_t deadline = timeout_ms < 0 ? -1 : cefipc::MonotonicNowMs() + timeout_ms;
   for (;;) {
     ReadIncoming();
     if (ready())
@@ -277,7 +271,7 @@ bool RenderProcess::WaitUntil(Ready ready, int timeout_ms) {
       return false;
     int slice = -1;
     if (deadline >= 0) {
-      const int64_t left = deadline - NowMs();
+      const int64_t left = deadline - cefipc::MonotonicNowMs();
       if (left <= 0)
         return false;
       slice = static_cast<int>(left);
@@ -380,7 +374,7 @@ void RenderProcess::Pump(int timeout_ms) {
 }
 
 ExitStatus RenderProcess::End(int timeout_ms) {
-  const int64_t deadline = timeout_ms < 0 ? -1 : NowMs() + timeout_ms;
+  const int64_t deadline = timeout_ms < 0 ? -1 : cefipc::MonotonicNowMs() + timeout_ms;
   if (channel_->is_open() && child_->Poll().running()) {
     const uint32_t sequence = SendEnd();
     if (sequence)
@@ -390,7 +384,7 @@ ExitStatus RenderProcess::End(int timeout_ms) {
   ReadIncoming();
   int left = -1;
   if (deadline >= 0)
-    left = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
+    left = static_cast<int>(std::max<int64_t>(0, deadline - cefipc::MonotonicNowMs()));
   ExitStatus status = child_->WaitForExit(left);
   if (!status.running())
     channel_->Close("render process ended");

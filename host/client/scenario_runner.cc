@@ -7,9 +7,6 @@
 // request always appears before the messages its command sends afterwards.
 #include "host/client/scenario_runner.h"
 
-#include <ftw.h>
-#include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,11 +17,13 @@
 #include <mutex>
 #include <vector>
 
+#include "cef/ipc/monotonic_clock.h"
 #include "cef/ipc/wire_text.h"
 #include "host/browser/render_process.h"
 #include "host/client/json_util.h"
 #include "host/client/log_file_reader.h"
 #include "host/client/placeholders.h"
+#include "host/client/scratch_directory.h"
 #include "host/window/bridge_packet.h"
 #include "host/window/host_window.h"
 
@@ -40,35 +39,6 @@ using cefipc::WireValue;
 constexpr int kMaxForwardedCallsPerStep = 64;
 // Granularity of the waits, so that events are written as they come.
 constexpr int kPumpSliceMs = 20;
-
-int64_t NowMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
-}
-
-// A scratch directory for the log file and the sub-process's stderr.
-class ScratchDirectory {
- public:
-  ScratchDirectory() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/nuv-client-XXXXXX";
-    if (mkdtemp(&pattern[0]))
-      path_ = pattern;
-  }
-  ~ScratchDirectory() {
-    if (!path_.empty())
-      nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 bool JsonToWire(const Json::Value& value, WireValue* out, int depth) {
   if (depth > 16)
@@ -187,7 +157,8 @@ class Runner {
   const RunnerOptions& options_;
   Transcript* transcript_;
 
-  ScratchDirectory scratch_;
+  // The log file and the sub-process's stderr.
+  ScratchDirectory scratch_{"nuv-client"};
   std::string log_path_;
   std::string stderr_path_;
   HostWindow window_;
@@ -397,7 +368,8 @@ void Runner::AwaitAck(const Step& step, uint32_t sequence) {
 }
 
 void Runner::RunWait(const Step& step) {
-  const int64_t deadline = NowMs() + (step.kind == StepKind::kWaitTime ? step.ms : step.timeout_ms);
+  const int64_t deadline =
+      cefipc::MonotonicNowMs() + (step.kind == StepKind::kWaitTime ? step.ms : step.timeout_ms);
   for (;;) {
     Drain();
     if (step.kind == StepKind::kWaitForMessage) {
@@ -419,7 +391,7 @@ void Runner::RunWait(const Step& step) {
         return;
       }
     }
-    const int64_t left = deadline - NowMs();
+    const int64_t left = deadline - cefipc::MonotonicNowMs();
     if (left <= 0)
       break;
     if (step.kind != StepKind::kWaitTime && !process_->is_connected())

@@ -1,20 +1,18 @@
 #include "tests/e2e/e2e_support.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "cef/ipc/monotonic_clock.h"
 #include "cef/ipc/wire_text.h"
 #include "host/client/log_file_reader.h"
 
@@ -22,20 +20,6 @@ extern char** environ;
 
 namespace nuv {
 namespace e2e {
-namespace {
-
-int64_t NowMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
-}
-
-}  // namespace
-
 std::string BinDir() {
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
@@ -55,18 +39,6 @@ std::string ClientPath() {
 
 std::string ExamplesDir() {
   return NUV_SOURCE_DIR "/examples";
-}
-
-ScratchDir::ScratchDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/nuv-e2e-XXXXXX";
-  if (::mkdtemp(&pattern[0]))
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  if (!path_.empty())
-    ::nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 bool FileExists(const std::string& path) {
@@ -132,11 +104,11 @@ int RunProgram(const std::string& program,
     ::close(pipe_fds[0]);
     return -1;
   }
-  const int64_t deadline = NowMs() + timeout_ms;
+  const int64_t deadline = cefipc::MonotonicNowMs() + timeout_ms;
   std::string collected;
   bool timed_out = false;
   for (;;) {
-    const int64_t left = deadline - NowMs();
+    const int64_t left = deadline - cefipc::MonotonicNowMs();
     if (left <= 0) {
       timed_out = true;
       break;
