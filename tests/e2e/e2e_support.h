@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/browser/render_process.h"
+#include "host/client/scratch_directory.h"
 
 namespace nuv {
 namespace e2e {
@@ -24,18 +25,11 @@ std::string ExamplesDir();
 
 // A fresh directory under the system's temporary folder, removed with
 // everything in it when the object goes away.
-class ScratchDir {
+class ScratchDir : public host::ScratchDirectory {
  public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ScratchDir() : ScratchDirectory("nuv-e2e") {}
 
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  std::string File(const std::string& name) const { return path() + "/" + name; }
 };
 
 bool FileExists(const std::string& path);
