@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "cef/ipc/idle_wait.h"
 #include "cef/ipc/monotonic_clock.h"
@@ -51,11 +52,20 @@ void FrameChannel::Close(const std::string& reason) {
 }
 
 uint32_t FrameChannel::Queue(Frame frame, std::string* error) {
+  frame.sequence = next_sequence_;
+  try {
+    return Encode(frame, error);
+  } catch (const std::exception& e) {
+    *error = e.what();
+    return 0;
+  }
+}
+
+uint32_t FrameChannel::Encode(const Frame& frame, std::string* error) {
   if (!open_) {
     *error = "channel closed (" + close_reason_ + ")";
     return 0;
   }
-  frame.sequence = next_sequence_;
   if (out_pos_ == out_.size()) {
     out_.clear();
     out_pos_ = 0;

@@ -32,7 +32,8 @@ class FrameChannel {
 
   // Gives `frame` the next sequence number, encodes and queues it. Returns
   // the sequence, or 0 (with *error) when the frame cannot be encoded or
-  // the channel is closed. Nothing is written yet.
+  // the channel is closed. Nothing is written yet. Never throws: a failure
+  // to allocate is reported like any other (callers run under V8 frames).
   uint32_t Queue(Frame frame, std::string* error);
 
   // Uses up the next sequence number without sending anything, for a frame
@@ -67,6 +68,7 @@ class FrameChannel {
   void Close(const std::string& reason);
 
  private:
+  uint32_t Encode(const Frame& frame, std::string* error);
   bool WriteNow();
 
   int fd_;

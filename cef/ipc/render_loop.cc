@@ -274,15 +274,7 @@ void RenderLoop::Send(Frame frame) {
   }
   const FrameKind kind = frame.kind;
   std::string error;
-  uint32_t sequence = 0;
-  // Send runs inside runtime callbacks, possibly under V8 frames: nothing
-  // may be thrown through them.
-  try {
-    sequence = channel_->Queue(std::move(frame), &error);
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-  if (!sequence) {
+  if (!channel_->Queue(std::move(frame), &error)) {
     Log(std::string("not sent: ") + FrameKindName(kind) + ": " + error);
     if (kind != FrameKind::kError)
       Send(MakeError(Utf8ToUtf16(std::string(FrameKindName(kind)) + " not sent: " + error)));

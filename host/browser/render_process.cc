@@ -97,12 +97,7 @@ void RenderProcess::Log(const std::string& line) {
 uint32_t RenderProcess::Send(Frame frame) {
   const FrameKind kind = frame.kind;
   std::string error;
-  uint32_t sequence = 0;
-  try {
-    sequence = channel_->Queue(std::move(frame), &error);
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
+  const uint32_t sequence = channel_->Queue(std::move(frame), &error);
   if (!sequence) {
     const std::string line = std::string(cefipc::FrameKindName(kind)) + " not sent: " + error;
     Log(line);
