@@ -60,24 +60,32 @@ const char* AckStatusName(AckStatus status) {
 
 namespace {
 
-Frame Make(FrameKind kind) {
+// A frame of `kind` addressed to a browser and, for frame-level kinds, one
+// of its frames; the rest of the fields keep their defaults.
+Frame Make(FrameKind kind, int32_t browser_id = 0, int64_t frame_id = 0) {
   Frame frame;
   frame.kind = kind;
+  frame.browser_id = browser_id;
+  frame.frame_id = frame_id;
+  return frame;
+}
+
+// A process message in either direction.
+Frame MakeMessage(FrameKind kind, int32_t browser_id, std::u16string name, WireList args) {
+  Frame frame = Make(kind, browser_id);
+  frame.name = std::move(name);
+  frame.args = std::move(args);
   return frame;
 }
 
 }  // namespace
 
 Frame MakeBrowserCreated(int32_t browser_id) {
-  Frame f = Make(FrameKind::kBrowserCreated);
-  f.browser_id = browser_id;
-  return f;
+  return Make(FrameKind::kBrowserCreated, browser_id);
 }
 
 Frame MakeBrowserDestroyed(int32_t browser_id) {
-  Frame f = Make(FrameKind::kBrowserDestroyed);
-  f.browser_id = browser_id;
-  return f;
+  return Make(FrameKind::kBrowserDestroyed, browser_id);
 }
 
 Frame MakeContextCreated(int32_t browser_id,
@@ -85,9 +93,7 @@ Frame MakeContextCreated(int32_t browser_id,
                          bool is_main,
                          std::u16string frame_name,
                          std::u16string page_script) {
-  Frame f = Make(FrameKind::kContextCreated);
-  f.browser_id = browser_id;
-  f.frame_id = frame_id;
+  Frame f = Make(FrameKind::kContextCreated, browser_id, frame_id);
   f.flag = is_main;
   f.name = std::move(frame_name);
   f.text = std::move(page_script);
@@ -95,26 +101,17 @@ Frame MakeContextCreated(int32_t browser_id,
 }
 
 Frame MakeContextReleased(int32_t browser_id, int64_t frame_id) {
-  Frame f = Make(FrameKind::kContextReleased);
-  f.browser_id = browser_id;
-  f.frame_id = frame_id;
-  return f;
+  return Make(FrameKind::kContextReleased, browser_id, frame_id);
 }
 
 Frame MakeRunScript(int32_t browser_id, int64_t frame_id, std::u16string script) {
-  Frame f = Make(FrameKind::kRunScript);
-  f.browser_id = browser_id;
-  f.frame_id = frame_id;
+  Frame f = Make(FrameKind::kRunScript, browser_id, frame_id);
   f.text = std::move(script);
   return f;
 }
 
 Frame MakeProcessMessage(int32_t browser_id, std::u16string name, WireList args) {
-  Frame f = Make(FrameKind::kProcessMessage);
-  f.browser_id = browser_id;
-  f.name = std::move(name);
-  f.args = std::move(args);
-  return f;
+  return MakeMessage(FrameKind::kProcessMessage, browser_id, std::move(name), std::move(args));
 }
 
 Frame MakeCollectGarbage() {
@@ -133,11 +130,7 @@ Frame MakeHello(int32_t process_id) {
 }
 
 Frame MakeMessageToBrowser(int32_t browser_id, std::u16string name, WireList args) {
-  Frame f = Make(FrameKind::kMessageToBrowser);
-  f.browser_id = browser_id;
-  f.name = std::move(name);
-  f.args = std::move(args);
-  return f;
+  return MakeMessage(FrameKind::kMessageToBrowser, browser_id, std::move(name), std::move(args));
 }
 
 Frame MakeDocumentCommand(int32_t browser_id,
@@ -146,9 +139,7 @@ Frame MakeDocumentCommand(int32_t browser_id,
                           bool show_ui,
                           std::u16string value,
                           bool result) {
-  Frame f = Make(FrameKind::kDocumentCommand);
-  f.browser_id = browser_id;
-  f.frame_id = frame_id;
+  Frame f = Make(FrameKind::kDocumentCommand, browser_id, frame_id);
   f.name = std::move(command);
   f.flag = show_ui;
   f.text = std::move(value);
