@@ -45,20 +45,10 @@ class HelperWindow : public nuv::platform::MessageWindowDelegate {
 };
 
 bool ReadAll(void* buffer, size_t size) {
-  auto* bytes = static_cast<char*>(buffer);
-  while (size) {
-    ssize_t got = read(0, bytes, size);
-    if (got <= 0)
-      return false;
-    bytes += got;
-    size -= static_cast<size_t>(got);
-  }
-  return true;
+  return nuv::peer::ReadAll(0, buffer, size);
 }
 
-void Put(std::string* out, const void* data, size_t size) {
-  out->append(static_cast<const char*>(data), size);
-}
+using nuv::peer::Put;
 
 }  // namespace
 

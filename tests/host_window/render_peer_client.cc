@@ -4,27 +4,13 @@
 
 #include <cstring>
 
+#include "tests/host_window/render_peer_protocol.h"
+
 namespace nuv {
 namespace test {
-namespace {
 
-bool ReadAll(int fd, void* buffer, size_t size) {
-  auto* bytes = static_cast<char*>(buffer);
-  while (size) {
-    ssize_t got = read(fd, bytes, size);
-    if (got <= 0)
-      return false;
-    bytes += got;
-    size -= static_cast<size_t>(got);
-  }
-  return true;
-}
-
-void Put(std::string* out, const void* data, size_t size) {
-  out->append(static_cast<const char*>(data), size);
-}
-
-}  // namespace
+using peer::Put;
+using peer::ReadAll;
 
 bool RenderPeer::Start(platform::WindowHandle host) {
   return process_.Start(NUV_RENDER_PEER, {std::to_string(host)});
