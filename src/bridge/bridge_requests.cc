@@ -21,6 +21,18 @@ Json::Value ArgumentRecords(int32_t browserId,
   return records;
 }
 
+// Sends a request whose reply is one value record and returns that value,
+// made in `context`; an empty reference when the reply is not JSON.
+CefRefPtr<CefV8Value> RequestValue(uint32_t hostWindow,
+                                   const CefRefPtr<CefV8Context>& context,
+                                   int32_t browserId,
+                                   int32_t objectId,
+                                   uint32_t kind,
+                                   const std::string& body) {
+  const std::string reply = SendBridgeRequest(hostWindow, kind, browserId, objectId, body);
+  return JsonTextToV8Value(hostWindow, context, browserId, reply);
+}
+
 }  // namespace
 
 NuvNamedObjects RequestNamedObjects(uint32_t hostWindow,
@@ -54,9 +66,7 @@ CefRefPtr<CefV8Value> RequestGetProperty(uint32_t hostWindow,
                                          int32_t browserId,
                                          int32_t objectId,
                                          const std::string& name) {
-  const std::string reply =
-      SendBridgeRequest(hostWindow, BRIDGE_GET_PROPERTY, browserId, objectId, name);
-  return JsonTextToV8Value(hostWindow, context, browserId, reply);
+  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_GET_PROPERTY, name);
 }
 
 bool RequestSetProperty(uint32_t hostWindow,
@@ -68,9 +78,8 @@ bool RequestSetProperty(uint32_t hostWindow,
   Json::Value request(Json::objectValue);
   request["propertyName"] = name;
   request["value"] = V8ValueToJson(browserId, context, value);
-  const std::string reply = SendBridgeRequest(hostWindow, BRIDGE_SET_PROPERTY, browserId, objectId,
-                                              WriteJsonText(request));
-  JsonTextToV8Value(hostWindow, context, browserId, reply);
+  RequestValue(hostWindow, context, browserId, objectId, BRIDGE_SET_PROPERTY,
+               WriteJsonText(request));
   return true;
 }
 
@@ -84,9 +93,8 @@ CefRefPtr<CefV8Value> RequestCallMethod(uint32_t hostWindow,
   request["arguments"] =
       ArgumentRecords(browserId, context, arguments, Json::Value(Json::arrayValue));
   request["methodName"] = methodName;
-  const std::string reply = SendBridgeRequest(hostWindow, BRIDGE_CALL_METHOD, browserId, objectId,
-                                              WriteJsonText(request));
-  return JsonTextToV8Value(hostWindow, context, browserId, reply);
+  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_METHOD,
+                      WriteJsonText(request));
 }
 
 CefRefPtr<CefV8Value> RequestCallOtherBrowserFunction(uint32_t hostWindow,
@@ -100,9 +108,8 @@ CefRefPtr<CefV8Value> RequestCallOtherBrowserFunction(uint32_t hostWindow,
   request["browserId"] = browserId;
   request["methodName"] = functionName;
   request["objectId"] = objectId;
-  const std::string reply = SendBridgeRequest(hostWindow, BRIDGE_CALL_OTHER_BROWSER_FUNCTION,
-                                              browserId, objectId, WriteJsonText(request));
-  return JsonTextToV8Value(hostWindow, context, browserId, reply);
+  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_OTHER_BROWSER_FUNCTION,
+                      WriteJsonText(request));
 }
 
 CefV8ValueList JsonArrayTextToV8ValueList(uint32_t hostWindow,
