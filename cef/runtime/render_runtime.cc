@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -95,6 +96,11 @@ class RenderRuntimeImpl : public RenderRuntime {
   RenderRuntimeObserver* observer_;
   std::unique_ptr<v8::ArrayBuffer::Allocator> allocator_;
   v8::Isolate* isolate_ = nullptr;
+  // Open for the runtime's whole life on the render thread. Every call into
+  // the runtime still opens its own scope inside this one; this one only
+  // keeps a handle block allocated, so those inner scopes do not each
+  // allocate and free a block.
+  std::optional<v8::HandleScope> outer_scope_;
   std::map<int, CefRefPtr<BrowserImpl>> browsers_;
   int64 next_context_id_ = 0;
 };
@@ -107,6 +113,7 @@ RenderRuntimeImpl::RenderRuntimeImpl(CefRefPtr<CefApp> app, RenderRuntimeObserve
   params.array_buffer_allocator = allocator_.get();
   isolate_ = v8::Isolate::New(params);
   isolate_->Enter();
+  outer_scope_.emplace(isolate_);
   isolate_->SetFatalErrorHandler(OnFatalError);
   isolate_->SetOOMErrorHandler(OnOutOfMemory);
   isolate_->AddMessageListenerWithErrorLevel(OnMessage, v8::Isolate::kMessageError);
@@ -136,6 +143,7 @@ RenderRuntimeImpl::~RenderRuntimeImpl() {
   app_ = nullptr;
   InvalidateAllValues();
   g_runtime = nullptr;
+  outer_scope_.reset();
   isolate_->Exit();
   isolate_->Dispose();
 }

@@ -1,6 +1,15 @@
 // CefV8Value over a V8 handle. Primitives stay usable after their context
 // is released; objects, arrays and functions become invalid with their
 // context. Object operations need a current context, as in CEF.
+//
+// Undefined, null, booleans, numbers and strings are held by value while
+// they sit in C++ (V8 primitives are immutable, so a copy cannot be told
+// apart from the original) and become a V8 handle only when they are handed
+// back to script. Only objects and other V8-only kinds (symbols, big
+// integers) keep a global handle and an entry in the wrapper registry.
+#include <atomic>
+#include <cmath>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <unordered_set>
@@ -10,12 +19,21 @@
 namespace cefrt {
 namespace internal {
 
-class CefV8ValueImpl : public CefV8Value {
+class CefV8ValueImpl final : public CefV8Value {
  public:
+  // What a wrapper holds: a primitive by value, or a V8 handle.
+  enum class Kind : unsigned char { kUndefined, kNull, kBool, kNumber, kString, kHandle };
+
   CefV8ValueImpl(v8::Isolate* isolate,
                  v8::Local<v8::Value> value,
                  std::shared_ptr<ContextState> state);
+  // A primitive held by value (any kind but kHandle).
+  explicit CefV8ValueImpl(Kind kind);
   ~CefV8ValueImpl() override;
+
+  void set_bool(bool value) { bool_ = value; }
+  void set_number(double value) { number_ = value; }
+  void set_string(CefString value) { string_ = std::move(value); }
 
   // The handle; empty when the value is no longer valid.
   v8::Local<v8::Value> Handle(v8::Isolate* isolate);
@@ -24,17 +42,17 @@ class CefV8ValueImpl : public CefV8Value {
   void Invalidate() { handle_.reset(); }
 
   bool IsValid() override;
-  bool IsUndefined() override { return Test(&v8::Value::IsUndefined); }
-  bool IsNull() override { return Test(&v8::Value::IsNull); }
-  bool IsBool() override { return Test(&v8::Value::IsBoolean); }
-  bool IsInt() override { return Test(&v8::Value::IsInt32); }
-  bool IsUInt() override { return Test(&v8::Value::IsUint32); }
-  bool IsDouble() override { return Test(&v8::Value::IsNumber); }
-  bool IsDate() override { return Test(&v8::Value::IsDate); }
-  bool IsString() override { return Test(&v8::Value::IsString); }
-  bool IsObject() override { return Test(&v8::Value::IsObject); }
-  bool IsArray() override { return Test(&v8::Value::IsArray); }
-  bool IsFunction() override { return Test(&v8::Value::IsFunction); }
+  bool IsUndefined() override { return Test(kind_ == Kind::kUndefined, &v8::Value::IsUndefined); }
+  bool IsNull() override { return Test(kind_ == Kind::kNull, &v8::Value::IsNull); }
+  bool IsBool() override { return Test(kind_ == Kind::kBool, &v8::Value::IsBoolean); }
+  bool IsInt() override { return Test(IsInt32Number(), &v8::Value::IsInt32); }
+  bool IsUInt() override { return Test(IsUint32Number(), &v8::Value::IsUint32); }
+  bool IsDouble() override { return Test(kind_ == Kind::kNumber, &v8::Value::IsNumber); }
+  bool IsDate() override { return Test(false, &v8::Value::IsDate); }
+  bool IsString() override { return Test(kind_ == Kind::kString, &v8::Value::IsString); }
+  bool IsObject() override { return Test(false, &v8::Value::IsObject); }
+  bool IsArray() override { return Test(false, &v8::Value::IsArray); }
+  bool IsFunction() override { return Test(false, &v8::Value::IsFunction); }
   bool IsSame(CefRefPtr<CefV8Value> that) override;
   bool GetBoolValue() override;
   int32 GetIntValue() override;
@@ -86,9 +104,23 @@ class CefV8ValueImpl : public CefV8Value {
   // After an operation under |try_catch|: records the exception (and
   // rethrows it when asked to); true when one was caught.
   bool HasCaught(ObjectEnv* env, v8::TryCatch& try_catch);
-  bool Test(bool (v8::Value::*test)() const);
+  // |light| answers for a primitive held by value, |test| for a handle.
+  bool Test(bool light, bool (v8::Value::*test)() const);
   CefRefPtr<CefV8Value> Wrap(ObjectEnv* env, v8::Local<v8::Value> value);
+  bool is_light() const { return kind_ != Kind::kHandle; }
+  // A primitive held by value is usable on the render thread of the
+  // runtime it was made under.
+  bool LightUsable() const;
+  // The number tests exactly as V8 answers them for the same number.
+  bool IsInt32Number() const;
+  bool IsUint32Number() const;
+  bool SameLight(const CefV8ValueImpl& other) const;
 
+  Kind kind_ = Kind::kHandle;
+  bool bool_ = false;
+  double number_ = 0;
+  CefString string_;
+  uint64_t generation_ = 0;
   std::unique_ptr<v8::Global<v8::Value>> handle_;
   std::shared_ptr<ContextState> state_;
   bool is_object_ = false;
@@ -105,11 +137,54 @@ std::unordered_set<CefV8ValueImpl*>& Registry() {
   return *registry;
 }
 
+// Advanced when the runtime drops every value: primitives held by value
+// from before then are no longer valid, as handles would not be.
+std::atomic<uint64_t> g_generation{1};
+
 CefV8ValueImpl* Impl(const CefRefPtr<CefV8Value>& value) {
   return value ? dynamic_cast<CefV8ValueImpl*>(value.get()) : nullptr;
 }
 
 }  // namespace
+
+CefV8ValueImpl::CefV8ValueImpl(Kind kind)
+    : kind_(kind), generation_(g_generation.load(std::memory_order_relaxed)) {}
+
+bool CefV8ValueImpl::LightUsable() const {
+  return generation_ == g_generation.load(std::memory_order_relaxed);
+}
+
+// V8 counts -0 as neither a signed nor an unsigned 32-bit integer.
+bool CefV8ValueImpl::IsInt32Number() const {
+  const double d = number_;
+  return kind_ == Kind::kNumber && d >= -2147483648.0 && d <= 2147483647.0 &&
+         d == static_cast<double>(static_cast<int32>(d)) && !(d == 0 && std::signbit(d));
+}
+
+bool CefV8ValueImpl::IsUint32Number() const {
+  const double d = number_;
+  return kind_ == Kind::kNumber && d >= 0 && d <= 4294967295.0 &&
+         d == static_cast<double>(static_cast<uint32>(d)) && !(d == 0 && std::signbit(d));
+}
+
+// Strict equality of two primitives held by value.
+bool CefV8ValueImpl::SameLight(const CefV8ValueImpl& other) const {
+  if (kind_ != other.kind_)
+    return false;
+  switch (kind_) {
+    case Kind::kBool:
+      return bool_ == other.bool_;
+    case Kind::kNumber:
+      return number_ == other.number_;
+    case Kind::kString:
+      return string_.length() == other.string_.length() &&
+             std::char_traits<char16_t>::compare(
+                 reinterpret_cast<const char16_t*>(string_.c_str()),
+                 reinterpret_cast<const char16_t*>(other.string_.c_str()), string_.length()) == 0;
+    default:
+      return true;
+  }
+}
 
 CefV8ValueImpl::CefV8ValueImpl(v8::Isolate* isolate,
                                v8::Local<v8::Value> value,
@@ -123,6 +198,8 @@ CefV8ValueImpl::CefV8ValueImpl(v8::Isolate* isolate,
 }
 
 CefV8ValueImpl::~CefV8ValueImpl() {
+  if (is_light())
+    return;
   {
     std::lock_guard<std::mutex> lock(g_registry_lock);
     Registry().erase(this);
@@ -135,19 +212,39 @@ CefV8ValueImpl::~CefV8ValueImpl() {
 }
 
 v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
+  if (is_light()) {
+    if (!LightUsable())
+      return v8::Local<v8::Value>();
+    switch (kind_) {
+      case Kind::kUndefined:
+        return v8::Undefined(isolate);
+      case Kind::kNull:
+        return v8::Null(isolate);
+      case Kind::kBool:
+        return v8::Boolean::New(isolate, bool_);
+      case Kind::kNumber:
+        return v8::Number::New(isolate, number_);
+      default:
+        return ToV8String(isolate, string_);
+    }
+  }
   if (!handle_ || (state_ && !state_->valid))
     return v8::Local<v8::Value>();
   return handle_->Get(isolate);
 }
 
 bool CefV8ValueImpl::IsValid() {
+  if (is_light())
+    return CurrentIsolate() && LightUsable();
   return CurrentIsolate() && handle_ && !handle_->IsEmpty() && (!state_ || state_->valid);
 }
 
-bool CefV8ValueImpl::Test(bool (v8::Value::*test)() const) {
+bool CefV8ValueImpl::Test(bool light, bool (v8::Value::*test)() const) {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return false;
+  if (is_light())
+    return light && LightUsable();
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   if (v.IsEmpty())
@@ -161,6 +258,12 @@ bool CefV8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
   CefV8ValueImpl* other = Impl(that);
   if (!isolate || !other)
     return false;
+  if (is_light() || other->is_light()) {
+    // A primitive held by value is never the same as a handle: those are
+    // objects, symbols and big integers.
+    return is_light() && other->is_light() && LightUsable() && other->LightUsable() &&
+           SameLight(*other);
+  }
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> a = Handle(isolate);
   v8::Local<v8::Value> b = other->Handle(isolate);
@@ -175,6 +278,8 @@ bool CefV8ValueImpl::GetBoolValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return false;
+  if (is_light())
+    return kind_ == Kind::kBool && LightUsable() && bool_;
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   return !v.IsEmpty() && v->IsTrue();
@@ -184,6 +289,15 @@ int32 CefV8ValueImpl::GetIntValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return 0;
+  if (is_light()) {
+    if (!LightUsable())
+      return 0;
+    if (IsInt32Number())
+      return static_cast<int32>(number_);
+    if (IsUint32Number())
+      return static_cast<int32>(static_cast<uint32>(number_));
+    return 0;
+  }
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   if (v.IsEmpty())
@@ -199,6 +313,15 @@ uint32 CefV8ValueImpl::GetUIntValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return 0;
+  if (is_light()) {
+    if (!LightUsable())
+      return 0;
+    if (IsUint32Number())
+      return static_cast<uint32>(number_);
+    if (IsInt32Number())
+      return static_cast<uint32>(static_cast<int32>(number_));
+    return 0;
+  }
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   if (v.IsEmpty())
@@ -214,6 +337,8 @@ double CefV8ValueImpl::GetDoubleValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return 0;
+  if (is_light())
+    return kind_ == Kind::kNumber && LightUsable() ? number_ : 0;
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   return !v.IsEmpty() && v->IsNumber() ? v.As<v8::Number>()->Value() : 0;
@@ -222,7 +347,7 @@ double CefV8ValueImpl::GetDoubleValue() {
 CefTime CefV8ValueImpl::GetDateValue() {
   CefTime time;
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
+  if (!isolate || is_light())
     return time;
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
@@ -235,6 +360,8 @@ CefString CefV8ValueImpl::GetStringValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return CefString();
+  if (is_light())
+    return kind_ == Kind::kString && LightUsable() ? string_ : CefString();
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   return !v.IsEmpty() && v->IsString() ? ToCefString(isolate, v) : CefString();
@@ -263,7 +390,8 @@ bool CefV8ValueImpl::HasCaught(ObjectEnv* env, v8::TryCatch& try_catch) {
 }
 
 CefRefPtr<CefV8Value> CefV8ValueImpl::Wrap(ObjectEnv* env, v8::Local<v8::Value> value) {
-  return WrapValue(env->isolate, value, StateOf(env->context));
+  // Only objects belong to a context.
+  return WrapValue(env->isolate, value, value->IsObject() ? StateOf(env->context) : nullptr);
 }
 
 bool CefV8ValueImpl::IsUserCreated() {
@@ -557,12 +685,61 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8
   return Wrap(&env, result.ToLocalChecked());
 }
 
+namespace {
+
+using Kind = CefV8ValueImpl::Kind;
+
+CefRefPtr<CefV8Value> MakeNumber(double value) {
+  // One NaN, as V8 keeps it.
+  if (std::isnan(value))
+    value = std::numeric_limits<double>::quiet_NaN();
+  auto* made = new CefV8ValueImpl(Kind::kNumber);
+  made->set_number(value);
+  return made;
+}
+
+CefRefPtr<CefV8Value> MakeBool(bool value) {
+  auto* made = new CefV8ValueImpl(Kind::kBool);
+  made->set_bool(value);
+  return made;
+}
+
+// The text of a script string, read without an intermediate copy for
+// short strings.
+CefString ReadString(v8::Isolate* isolate, v8::Local<v8::String> s) {
+  const int length = s->Length();
+  constexpr int kShort = 256;
+  if (length > kShort)
+    return ToCefString(isolate, s);
+  uint16_t buffer[kShort];
+  s->Write(isolate, buffer, 0, length, v8::String::NO_NULL_TERMINATION);
+  return CefString(reinterpret_cast<const CefString::char_type*>(buffer),
+                   static_cast<size_t>(length), true);
+}
+
+}  // namespace
+
 CefRefPtr<CefV8Value> WrapValue(v8::Isolate* isolate,
                                 v8::Local<v8::Value> value,
                                 std::shared_ptr<ContextState> state) {
   if (!isolate || value.IsEmpty())
     return nullptr;
-  return new CefV8ValueImpl(isolate, value, std::move(state));
+  if (value->IsObject())
+    return new CefV8ValueImpl(isolate, value, std::move(state));
+  if (value->IsNumber())
+    return MakeNumber(value.As<v8::Number>()->Value());
+  if (value->IsString()) {
+    auto* made = new CefV8ValueImpl(Kind::kString);
+    made->set_string(ReadString(isolate, value.As<v8::String>()));
+    return made;
+  }
+  if (value->IsBoolean())
+    return MakeBool(value->IsTrue());
+  if (value->IsNull())
+    return new CefV8ValueImpl(Kind::kNull);
+  if (value->IsUndefined())
+    return new CefV8ValueImpl(Kind::kUndefined);
+  return new CefV8ValueImpl(isolate, value, nullptr);
 }
 
 bool UnwrapValue(CefRefPtr<CefV8Value> value, v8::Isolate* isolate, v8::Local<v8::Value>* out) {
@@ -582,6 +759,7 @@ void InvalidateValuesOfContext(const ContextState* state) {
 }
 
 void InvalidateAllValues() {
+  g_generation.fetch_add(1, std::memory_order_relaxed);
   std::lock_guard<std::mutex> lock(g_registry_lock);
   for (CefV8ValueImpl* value : Registry())
     value->Invalidate();
@@ -594,53 +772,43 @@ using cefrt::internal::CurrentIsolate;
 using cefrt::internal::CurrentState;
 using cefrt::internal::WrapValue;
 
-namespace {
+using cefrt::internal::CefV8ValueImpl;
+using Kind = CefV8ValueImpl::Kind;
 
 // Primitives need only the render thread.
-template <class MakeFn>
-CefRefPtr<CefV8Value> MakePrimitive(MakeFn make) {
-  v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return nullptr;
-  v8::HandleScope scope(isolate);
-  return WrapValue(isolate, make(isolate), nullptr);
-}
-
-}  // namespace
-
 CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
-  return MakePrimitive([](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Undefined(i); });
+  return CurrentIsolate() ? new CefV8ValueImpl(Kind::kUndefined) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateNull() {
-  return MakePrimitive([](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Null(i); });
+  return CurrentIsolate() ? new CefV8ValueImpl(Kind::kNull) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
-  return MakePrimitive(
-      [value](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Boolean::New(i, value); });
+  return CurrentIsolate() ? cefrt::internal::MakeBool(value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
-  return MakePrimitive(
-      [value](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Int32::New(i, value); });
+  return CurrentIsolate() ? cefrt::internal::MakeNumber(value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
-  return MakePrimitive([value](v8::Isolate* i) -> v8::Local<v8::Value> {
-    return v8::Integer::NewFromUnsigned(i, value);
-  });
+  return CurrentIsolate() ? cefrt::internal::MakeNumber(value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
-  return MakePrimitive(
-      [value](v8::Isolate* i) -> v8::Local<v8::Value> { return v8::Number::New(i, value); });
+  return CurrentIsolate() ? cefrt::internal::MakeNumber(value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
-  return MakePrimitive([&value](v8::Isolate* i) -> v8::Local<v8::Value> {
-    return cefrt::internal::ToV8String(i, value);
-  });
+  if (!CurrentIsolate())
+    return nullptr;
+  auto* made = new CefV8ValueImpl(Kind::kString);
+  if (value.length() > static_cast<size_t>(v8::String::kMaxLength))
+    cefrt::internal::LogError("a text is too long for a script string; the empty string is used");
+  else
+    made->set_string(value);
+  return made;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateDate(const CefTime& date) {
