@@ -114,6 +114,9 @@ RenderRuntimeImpl::RenderRuntimeImpl(CefRefPtr<CefApp> app, RenderRuntimeObserve
   isolate_ = v8::Isolate::New(params);
   isolate_->Enter();
   outer_scope_.emplace(isolate_);
+  // One handle in it gives it its block (scopes opened while the current
+  // one has none would each allocate one and free it on closing).
+  (void)v8::Integer::New(isolate_, 0);
   isolate_->SetFatalErrorHandler(OnFatalError);
   isolate_->SetOOMErrorHandler(OnOutOfMemory);
   isolate_->AddMessageListenerWithErrorLevel(OnMessage, v8::Isolate::kMessageError);
