@@ -15,6 +15,12 @@ const wchar_t* Wide(const std::u16string& path) {
   return reinterpret_cast<const wchar_t*>(path.c_str());
 }
 
+// A path that is empty or holds a zero unit names nothing: handed to Win32 it
+// would name the part before the zero instead.
+bool Nameable(const std::u16string& path) {
+  return !path.empty() && path.find(u'\0') == std::u16string::npos;
+}
+
 // A name for the mutex that stands for the lock of `path`: the same for every
 // spelling that differs only in case or separator.
 std::wstring LockName(const std::u16string& path) {
@@ -39,11 +45,11 @@ bool IsPathSeparator(char16_t c) {
 }
 
 bool PathExists(const std::u16string& path) {
-  return !path.empty() && GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES;
+  return Nameable(path) && GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool DirectoryExists(const std::u16string& path) {
-  DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(path));
+  DWORD attributes = Nameable(path) ? GetFileAttributesW(Wide(path)) : INVALID_FILE_ATTRIBUTES;
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -59,15 +65,15 @@ uint64_t GetFileSize64(const std::u16string& path) {
 }
 
 bool RemoveFile(const std::u16string& path) {
-  return !path.empty() && ::DeleteFileW(Wide(path)) != FALSE;
+  return Nameable(path) && ::DeleteFileW(Wide(path)) != FALSE;
 }
 
 bool MakeDirectory(const std::u16string& path) {
-  return !path.empty() && ::CreateDirectoryW(Wide(path), nullptr) != FALSE;
+  return Nameable(path) && ::CreateDirectoryW(Wide(path), nullptr) != FALSE;
 }
 
 FILE* OpenFile(const std::u16string& path, const char* mode) {
-  if (path.empty())
+  if (!Nameable(path))
     return nullptr;
   std::wstring wide_mode;
   for (const char* c = mode; *c; ++c)
