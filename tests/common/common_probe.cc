@@ -11,6 +11,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include "platform/code_page.h"
+#endif
 
 #include "platform/file_util.h"
 #include "platform/module_path.h"
@@ -25,9 +36,41 @@ void Print(const std::u16string& text) {
   fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
+// The arguments as UTF-8. On Windows main's argv is in the ANSI code page,
+// so they are taken from the wide command line instead.
+std::vector<std::string> Arguments(int argc, char** argv) {
+#if defined(_WIN32)
+  (void)argc;
+  (void)argv;
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 0; wide && i < count; ++i) {
+    std::string arg;
+    nuv::platform::WideToMultiByte(nuv::platform::kCodePageUtf8,
+                                   reinterpret_cast<const char16_t*>(wide[i]), wcslen(wide[i]),
+                                   &arg);
+    args.push_back(arg);
+  }
+  LocalFree(wide);
+  return args;
+#else
+  return std::vector<std::string>(argv, argv + argc);
+#endif
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** raw_argv) {
+#if defined(_WIN32)
+  // The output is compared byte for byte: no LF to CR LF translation.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  const std::vector<std::string> arguments = Arguments(argc, raw_argv);
+  argc = static_cast<int>(arguments.size());
+  std::vector<const char*> argv;
+  for (const std::string& arg : arguments)
+    argv.push_back(arg.c_str());
   if (argc < 2)
     return 2;
   std::string command = argv[1];

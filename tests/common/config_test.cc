@@ -3,10 +3,12 @@
 // its own configuration and per-user settings.
 #include "src/common/config.h"
 
+#include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
+#endif
 
 #include "tests/common/test_util.h"
 
@@ -20,26 +22,35 @@ using nuv_test::WriteBytes;
 class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_FALSE(dir_.path().empty());
     probe_ = nuv_test::CopyProbe(dir_.path());
-    settings_ = dir_ / "settings";
-    mkdir(settings_.c_str(), 0755);
   }
 
-  void SetLcid(const std::string& product, const std::string& value) {
-    mkdir((settings_ + "/Software").c_str(), 0755);
-    mkdir((settings_ + "/Software/" + product).c_str(), 0755);
-    WriteBytes(settings_ + "/Software/" + product + "/LCID", value);
+  // The per-user language setting under Software\<product>.
+  void SetLcid(const std::string& product, uint32_t value) {
+    ASSERT_TRUE(settings_.SetDword(product, "LCID", value));
   }
 
+  // Runs the probe's "global" command. `lang` is the user's locale of the
+  // child on POSIX; a Windows child keeps the session's user locale (en-US
+  // on the Windows leg), so there only en_US is asked for.
   ChildResult Run(const std::string& lang = "en_US.UTF-8") {
-    return nuv_test::RunChild(
-        probe_, {"global"},
-        {{"NUV_USER_SETTINGS_DIR", settings_}, {"LC_ALL", lang}, {"TMPDIR", dir_ / "tmp"}});
+    nuv_test::EnvList env = settings_.Env();
+    env.emplace_back(nuv_test::kTempVariable, dir_ / "tmp");
+#if defined(_WIN32)
+    EXPECT_EQ(lang, "en_US.UTF-8") << "a child's locale cannot be chosen on Windows";
+#else
+    env.emplace_back("LC_ALL", lang);
+#endif
+    return nuv_test::RunChild(probe_, {"global"}, env);
   }
 
   ScratchDir dir_;
+  nuv_test::UserSettings settings_;
   std::string probe_;
-  std::string settings_;
+  // Product names double as the per-user settings key: private to this run.
+  const std::string inner_ = nuv_test::UniqueName("NuvInner");
+  const std::string plain_ = nuv_test::UniqueName("Plain");
 };
 
 TEST_F(ConfigTest, MissingOrEmptyProductNameExitsWithMinusOne) {
@@ -56,6 +67,18 @@ TEST_F(ConfigTest, MissingOrEmptyProductNameExitsWithMinusOne) {
   }
 }
 
+// A directory in place of the configuration is no configuration; one in
+// place of the log file is neither written into nor removed.
+TEST_F(ConfigTest, DirectoriesInPlaceOfFiles) {
+  ASSERT_TRUE(nuv_test::MakeDir(dir_ / "config.dat"));
+  EXPECT_EQ(Run().exit_code, -1);
+  WriteBytes(dir_ / "oem.ini", "[Common]\r\nProductName=P\r\n");
+  ASSERT_TRUE(nuv_test::MakeDir(dir_ / "log"));
+  EXPECT_EQ(nuv_test::RunChild(probe_, {"log", dir_ / "log", "1", "x"}).exit_code, 0);
+  EXPECT_TRUE(nuv_test::IsDirectory(dir_ / "log"));
+}
+
+#if !defined(_WIN32)
 // A pipe in place of the configuration is not waited on; a pipe or device
 // in place of the log file is neither waited on nor removed.
 TEST_F(ConfigTest, PipesInPlaceOfFiles) {
@@ -69,16 +92,16 @@ TEST_F(ConfigTest, PipesInPlaceOfFiles) {
   ASSERT_EQ(stat((dir_ / "log").c_str(), &info), 0);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
+#endif
 
 TEST_F(ConfigTest, PlainConfiguration) {
   WriteBytes(dir_ / "config.dat",
              "[common]\r\nproductname=Nuv Client\r\nInnerProductName=NuvInner\r\n");
   ChildResult result = Run();
   ASSERT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "product=Nuv Client\ninner=NuvInner\nlang=1033\ntemp=" + dir_.path() +
-                               "/tmp/NuvInner/\n");
-  struct stat info;
-  EXPECT_EQ(stat((dir_ / "tmp/NuvInner").c_str(), &info), 0);  // the directory was created
+  EXPECT_EQ(result.output,
+            "product=Nuv Client\ninner=NuvInner\nlang=1033\ntemp=" + (dir_ / "tmp/NuvInner/\n"));
+  EXPECT_TRUE(nuv_test::IsDirectory(dir_ / "tmp/NuvInner"));  // the directory was created
 }
 
 TEST_F(ConfigTest, Utf16ConfigurationReadsLikeAnsi) {
@@ -103,57 +126,80 @@ TEST_F(ConfigTest, OemIniWinsEvenWithoutTheKey) {
 TEST_F(ConfigTest, MissingInnerNameFallsBackToTheProductName) {
   // The language setting is then found under the plain product name.
   WriteBytes(dir_ / "config.dat",
-             "[Common]\r\nProductName=Plain\r\nProductName_2052=Localised\r\n");
-  SetLcid("Plain", "2052");
+             "[Common]\r\nProductName=" + plain_ + "\r\nProductName_2052=Localised\r\n");
+  SetLcid(plain_, 2052);
   ChildResult result = Run();
   ASSERT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.output, "product=Localised\ninner=Localised\nlang=2052\ntemp=" + dir_.path() +
-                               "/tmp/Localised/\n");
+  EXPECT_EQ(result.output,
+            "product=Localised\ninner=Localised\nlang=2052\ntemp=" + (dir_ / "tmp/Localised/\n"));
 }
 
 TEST_F(ConfigTest, LanguageFromTheUserSettingIsFolded) {
   WriteBytes(dir_ / "config.dat",
              "[Common]\r\nProductName=Plain\r\nProductName_1028=Traditional\r\n"
-             "InnerProductName=Nuv\r\n");
-  SetLcid("Nuv", "3076");  // zh-HK
+             "ProductName_2052=Simplified\r\nInnerProductName=" +
+                 inner_ + "\r\n");
+  SetLcid(inner_, 3076);  // zh-HK
   EXPECT_EQ(Run().output.substr(0, 27), "product=Traditional\ninner=N");
-  SetLcid("Nuv", "0");  // 0: the user's locale
+  SetLcid(inner_, 0x1004);  // zh-SG
+  EXPECT_EQ(Run().output.substr(0, 19), "product=Simplified\n");
+  // 0, or a value that is no number, means the user's locale.
+  SetLcid(inner_, 0);
+  EXPECT_EQ(Run().output.substr(0, 14), "product=Plain\n");
+  ASSERT_TRUE(settings_.SetInvalid(inner_, "LCID"));
+  EXPECT_EQ(Run().output.substr(0, 14), "product=Plain\n");
+#if !defined(_WIN32)
+  SetLcid(inner_, 0);
   EXPECT_EQ(Run("zh_TW.UTF-8").output.substr(0, 20), "product=Traditional\n");
   EXPECT_EQ(Run("de_DE.UTF-8").output.substr(0, 14), "product=Plain\n");
-  SetLcid("Nuv", "garbage");
+  ASSERT_TRUE(settings_.SetInvalid(inner_, "LCID"));
   EXPECT_EQ(Run("zh_MO.UTF-8").output.substr(0, 20), "product=Traditional\n");
+#endif
 }
 
 TEST_F(ConfigTest, ExcludedLanguageTurnsLocalisationOff) {
+  // The language comes from the user's locale on POSIX and from the user
+  // setting on Windows, where a child's locale cannot be chosen; the
+  // exclusion applies to both alike.
+#if defined(_WIN32)
+  SetLcid(inner_, 2052);
+  const std::string lang = "en_US.UTF-8";
+#else
+  const std::string lang = "zh_CN.UTF-8";
+#endif
   WriteBytes(dir_ / "config.dat",
              "[Common]\r\nProductName=Plain\r\nProductName_2052=Chinese\r\n"
-             "InnerProductName=Nuv\r\nUIExcludes=1033,2052\r\n");
-  ChildResult result = Run("zh_CN.UTF-8");
+             "InnerProductName=" +
+                 inner_ + "\r\nUIExcludes=1033,2052\r\n");
+  ChildResult result = Run(lang);
   EXPECT_EQ(result.output.substr(0, 14), "product=Plain\n");
   EXPECT_NE(result.output.find("lang=0\n"), std::string::npos);
   WriteBytes(dir_ / "config.dat",
              "[Common]\r\nProductName=Plain\r\nProductName_0=Zero\r\n"
-             "InnerProductName=Nuv\r\nUIExcludes=2052\r\n");
-  EXPECT_EQ(Run("zh_CN.UTF-8").output.substr(0, 13), "product=Zero\n");
+             "InnerProductName=" +
+                 inner_ + "\r\nUIExcludes=2052\r\n");
+  EXPECT_EQ(Run(lang).output.substr(0, 13), "product=Zero\n");
   // Items are compared exactly: " 2052" is not 2052.
   WriteBytes(dir_ / "config.dat",
              "[Common]\r\nProductName=Plain\r\nProductName_2052=Chinese\r\n"
-             "InnerProductName=Nuv\r\nUIExcludes=1033, 2052\r\n");
-  EXPECT_EQ(Run("zh_CN.UTF-8").output.substr(0, 16), "product=Chinese\n");
+             "InnerProductName=" +
+                 inner_ + "\r\nUIExcludes=1033, 2052\r\n");
+  EXPECT_EQ(Run(lang).output.substr(0, 16), "product=Chinese\n");
 }
 
 TEST_F(ConfigTest, TempPathOverride) {
   WriteBytes(dir_ / "config.dat", "[Common]\r\nProductName=P\r\n");
   std::string override_dir = dir_ / "t";
   ChildResult result = nuv_test::RunChild(probe_, {"temp", override_dir});
-  EXPECT_EQ(result.output, override_dir + "/");
-  struct stat info;
-  EXPECT_EQ(stat(override_dir.c_str(), &info), 0);
+  EXPECT_EQ(result.output, override_dir + nuv_test::kSeparator);
+  EXPECT_TRUE(nuv_test::IsDirectory(override_dir));
+  // A path that already ends in "/" comes back unchanged, on Windows too.
   EXPECT_EQ(nuv_test::RunChild(probe_, {"temp", override_dir + "/x/y/"}).output,
             override_dir + "/x/y/");
-  EXPECT_EQ(stat((override_dir + "/x/y").c_str(), &info), 0);
-  EXPECT_EQ(nuv_test::RunChild(probe_, {"temp", ""}, {{"TMPDIR", dir_ / "sys"}}).output,
-            dir_.path() + "/sys/P/");
+  EXPECT_TRUE(nuv_test::IsDirectory(override_dir + "/x/y"));
+  EXPECT_EQ(
+      nuv_test::RunChild(probe_, {"temp", ""}, {{nuv_test::kTempVariable, dir_ / "sys"}}).output,
+      dir_ / "sys/P/");
 }
 
 }  // namespace

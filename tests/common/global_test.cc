@@ -2,9 +2,6 @@
 // (whose configuration is the bin/config.dat the build writes).
 #include "src/common/global.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "src/app/process_global.h"
@@ -14,13 +11,9 @@
 
 namespace {
 
+using nuv_test::IsDirectory;
 using nuv_test::ScratchDir;
 using nuv_test::U16;
-
-bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 TEST(GlobalTest, DefaultsOfTheReservedOperations) {
   INuvGlobal* global = GetProcessGlobal();
@@ -52,10 +45,13 @@ TEST(GlobalTest, TempPathMemberAndDefault) {
   EXPECT_EQ(global.GetTempPath(), U16(dir / "set/"));
   EXPECT_TRUE(IsDirectory(dir / "set"));
   global.SetTempPath(nullptr, 0);  // empty again: the default fills it
-  setenv("TMPDIR", dir.path().c_str(), 1);
-  std::u16string expected = U16(dir.path() + "/") + global.GetInnerProductName() + u"/";
-  EXPECT_EQ(global.GetTempPath(), expected);
-  unsetenv("TMPDIR");
+  const std::u16string separator(1, static_cast<char16_t>(nuv_test::kSeparator));
+  std::u16string expected = U16(dir.path()) + separator + global.GetInnerProductName() + separator;
+  {
+    nuv_test::ScopedEnv temp(nuv_test::kTempVariable, dir.path().c_str());
+    EXPECT_EQ(global.GetTempPath(), expected);
+    EXPECT_TRUE(IsDirectory(nuv_test::U8(expected)));
+  }
   EXPECT_EQ(global.GetTempPath(), expected);  // kept once filled
 }
 
@@ -84,7 +80,7 @@ TEST(EnsureDirectoryTest, CreatesEveryMissingLevel) {
   nuv_test::WriteBytes(dir / "file", "f");
   EXPECT_TRUE(EnsureDirectory(U16(dir / "file")));  // exists, though not a directory
   EXPECT_FALSE(EnsureDirectory(U16(dir / "file/sub")));
-  EXPECT_FALSE(EnsureDirectory(u"/proc/nuv_cannot_create/x"));
+  EXPECT_FALSE(EnsureDirectory(U16(nuv_test::UncreatablePath())));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // lines of several threads and processes sharing one file.
 #include "src/common/log.h"
 
-#include <unistd.h>
-
 #include <regex>
 #include <thread>
 #include <vector>
@@ -61,8 +59,8 @@ TEST(LogTest, FirstLineLayout) {
   ASSERT_EQ(lines.size(), 1u);
   std::smatch match;
   ASSERT_TRUE(std::regex_match(lines[0], match, kLine)) << lines[0];
-  EXPECT_EQ(match[1].str(), "common_test");
-  EXPECT_EQ(match[3].str(), std::to_string(getpid()));
+  EXPECT_EQ(match[1].str(), std::string("common_test") + nuv_test::kExeSuffix);
+  EXPECT_EQ(match[3].str(), std::to_string(nuv_test::CurrentProcessId()));
   EXPECT_EQ(match[5].str(), "two  words \xE4\xB8\xAD");
   EXPECT_NE(match[2].str().find("20"), std::string::npos);  // a year is in the date
 }
@@ -142,7 +140,7 @@ TEST(LogTest, ThreadsNeverInterleave) {
 // Several real processes append to one file; every line arrives whole.
 TEST(LogTest, ProcessesNeverInterleave) {
   ScratchDir dir;
-  std::string probe = nuv_test::TestBinDir() + "nuv_common_probe";
+  std::string probe = nuv_test::TestBinDir() + "nuv_common_probe" + nuv_test::kExeSuffix;
   std::string path = dir / "shared.log";
   std::vector<std::thread> children;
   std::vector<int> codes(4, -1);
@@ -185,7 +183,8 @@ TEST(LogTest, DebugLinesNeedTheSwitch) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(Message(lines[0]), "shown");
   EXPECT_EQ(Message(lines[1]), "also");
-  EXPECT_EQ(lines[0].substr(0, 17), "nuv_common_probe ");
+  EXPECT_EQ(lines[0].substr(0, lines[0].find(' ')),
+            std::string("nuv_common_probe") + nuv_test::kExeSuffix);
 }
 
 }  // namespace

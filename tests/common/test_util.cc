@@ -1,39 +1,19 @@
+// The platform-independent part of the test helpers.
 #include "tests/common/test_util.h"
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
-
-#include "platform/module_path.h"
-#include "src/common/text_conv.h"
 
 namespace nuv_test {
 
-ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/nuv_common_XXXXXX";
-  if (mkdtemp(pattern))
-    path_ = pattern;
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '/')
+      c = kSeparator;
+  }
+  return native;
 }
 
-ScratchDir::~ScratchDir() {
-  if (!path_.empty())
-    system(("rm -rf '" + path_ + "'").c_str());
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+std::string ScratchDir::operator/(const std::string& name) const {
+  return path_ + kSeparator + NativePath(name);
 }
 
 std::string Utf16Le(const std::u16string& text) {
@@ -53,57 +33,89 @@ std::u16string FromUtf16Le(const std::string& bytes) {
   return text;
 }
 
+// The tests' own small UTF-8 codec, so that the helpers never depend on the
+// converters under test. Input is valid UTF-8 or UTF-16.
 std::u16string U16(const std::string& utf8) {
-  return Utf8ToWide(utf8);
+  std::u16string text;
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    uint32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + k < utf8.size(); ++k)
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += extra + 1;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      text.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      text.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      text.push_back(static_cast<char16_t>(code));
+    }
+  }
+  return text;
 }
 
 std::string U8(const std::u16string& text) {
-  return WideToUtf8(text);
+  std::string utf8;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t code = text[i];
+    if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size()) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    if (code < 0x80) {
+      utf8 += static_cast<char>(code);
+    } else if (code < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (code >> 6));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      utf8 += static_cast<char>(0xE0 | (code >> 12));
+      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xF0 | (code >> 18));
+      utf8 += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return utf8;
 }
 
-std::string TestBinDir() {
-  return U8(nuv::platform::GetModuleDirectory());
+std::string QuoteArgument(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
+    return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, '\\');
+  return out + "\"";
 }
 
-std::string CopyProbe(const std::string& dir) {
-  std::string target = dir + "/nuv_common_probe";
-  WriteBytes(target, ReadBytes(TestBinDir() + "nuv_common_probe"));
-  chmod(target.c_str(), 0755);
-  return target;
+ChildProcess::~ChildProcess() {
+  if (process_ != -1)
+    Wait();
 }
 
 ChildResult RunChild(const std::string& program,
                      const std::vector<std::string>& args,
-                     const std::vector<std::pair<std::string, std::string>>& env) {
-  ChildResult result;
-  int fds[2];
-  if (pipe(fds) != 0)
-    return result;
-  pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    dup2(fds[1], 1);
-    for (const auto& [name, value] : env)
-      setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args)
-      argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof(buffer))) > 0)
-    result.output.append(buffer, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (WIFEXITED(status))
-    result.exit_code = static_cast<signed char>(WEXITSTATUS(status));
-  return result;
+                     const EnvList& env) {
+  ChildProcess child;
+  if (!child.Start(program, args, env))
+    return ChildResult();
+  return child.Wait();
+}
+
+std::string UniqueName(const std::string& base) {
+  return base + std::to_string(CurrentProcessId());
 }
 
 }  // namespace nuv_test

@@ -1,8 +1,6 @@
 // UTF-8 <-> UTF-16 conversion and the character substitution table.
 #include "src/common/text_conv.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "tests/common/test_util.h"
@@ -46,7 +44,7 @@ class CharacterTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
     probe_ = nuv_test::CopyProbe(dir_.path());
-    mkdir((dir_ / "strconv").c_str(), 0755);
+    ASSERT_TRUE(nuv_test::MakeDir(dir_ / "strconv"));
   }
   void SetTable(const std::string& bytes) {
     nuv_test::WriteBytes(dir_ / "strconv/65001.txt", bytes);

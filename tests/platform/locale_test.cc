@@ -1,16 +1,18 @@
 // Locale ids, the per-user settings store and locale date texts.
 #include "platform/locale_id.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-
-#include <fstream>
+#include <list>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "platform/date_format.h"
 #include "platform/user_settings.h"
+#include "tests/common/test_util.h"
 
 namespace nuv {
 namespace platform {
@@ -29,65 +31,109 @@ TEST(LocaleIdTest, MapsPosixNamesToLcids) {
   EXPECT_EQ(LcidFromLocaleName(""), 0u);
 }
 
-class EnvTest : public ::testing::Test {
- protected:
-  void Set(const char* name, const char* value) {
-    const char* old = getenv(name);
-    saved_.emplace_back(name, old ? std::string(old) : std::string("\x01"));
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  void TearDown() override {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second == "\x01")
-        unsetenv(it->first.c_str());
-      else
-        setenv(it->first.c_str(), it->second.c_str(), 1);
-    }
-  }
-  std::vector<std::pair<std::string, std::string>> saved_;
-};
-
-TEST_F(EnvTest, UserDefaultLcidFollowsTheEnvironment) {
-  Set("LC_ALL", nullptr);
-  Set("LC_MESSAGES", nullptr);
-  Set("LANG", "zh_HK.UTF-8");
+#if defined(_WIN32)
+// The user's locale is the session's; its name maps back to the same id.
+TEST(LocaleIdTest, UserDefaultLcidIsTheUserLocale) {
+  wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+  ASSERT_GT(GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH), 0);
+  std::string narrow;
+  for (const wchar_t* c = name; *c; ++c)
+    narrow += static_cast<char>(*c);
+  EXPECT_NE(GetUserDefaultLcid(), 0u);
+  EXPECT_EQ(LcidFromLocaleName(narrow), GetUserDefaultLcid()) << narrow;
+}
+#else
+TEST(LocaleIdTest, UserDefaultLcidFollowsTheEnvironment) {
+  nuv_test::ScopedEnv all("LC_ALL", nullptr);
+  nuv_test::ScopedEnv messages("LC_MESSAGES", nullptr);
+  nuv_test::ScopedEnv lang("LANG", "zh_HK.UTF-8");
   EXPECT_EQ(GetUserDefaultLcid(), 3076u);
-  Set("LC_MESSAGES", "ja_JP.UTF-8");
+  nuv_test::ScopedEnv messages_ja("LC_MESSAGES", "ja_JP.UTF-8");
   EXPECT_EQ(GetUserDefaultLcid(), 0x0411u);
-  Set("LC_ALL", "C");
+  nuv_test::ScopedEnv all_c("LC_ALL", "C");
   EXPECT_EQ(GetUserDefaultLcid(), 1033u);
 }
+#endif
 
-TEST_F(EnvTest, UserDwordFromTheSettingsDirectory) {
-  char pattern[] = "/tmp/nuv_settings_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string root = pattern;
-  Set("NUV_USER_SETTINGS_DIR", root.c_str());
-  mkdir((root + "/Software").c_str(), 0700);
-  mkdir((root + "/Software/Nuv").c_str(), 0700);
-  uint32_t value = 0;
-  EXPECT_FALSE(ReadUserDword(u"Software\\Nuv", u"LCID", &value));
-  std::ofstream(root + "/Software/Nuv/LCID") << "3076\n";
-  ASSERT_TRUE(ReadUserDword(u"Software\\Nuv", u"LCID", &value));
-  EXPECT_EQ(value, 3076u);
-  std::ofstream(root + "/Software/Nuv/LCID") << "0x0C04";
-  ASSERT_TRUE(ReadUserDword(u"Software\\Nuv", u"LCID", &value));
-  EXPECT_EQ(value, 0x0C04u);
-  for (const char* bad : {"", "abc", "-1", "4294967296", "12 34"}) {
-    std::ofstream(root + "/Software/Nuv/LCID") << bad;
-    EXPECT_FALSE(ReadUserDword(u"Software\\Nuv", u"LCID", &value)) << bad;
+class UserDwordTest : public ::testing::Test {
+ protected:
+  bool Read(const std::string& key, uint32_t* value) {
+    return ReadUserDword(nuv_test::U16(key), u"LCID", value);
   }
-  // Key components cannot leave the settings directory.
-  EXPECT_FALSE(ReadUserDword(u"Software\\..\\Software\\Nuv", u"LCID", &value));
-  EXPECT_FALSE(ReadUserDword(u"Software\\", u"LCID", &value));
-  EXPECT_FALSE(ReadUserDword(u"Software\\a/b", u"LCID", &value));
-  system(("rm -rf '" + root + "'").c_str());
+
+  nuv_test::UserSettings settings_;
+  const std::string product_ = nuv_test::UniqueName("NuvLocaleTest");
+  const std::string key_ = "Software\\" + product_;
+};
+
+TEST_F(UserDwordTest, ReadsTheValueOfTheUserKey) {
+  std::list<nuv_test::ScopedEnv> env;  // where this process finds the settings
+  for (const auto& [name, value] : settings_.Env())
+    env.emplace_back(name, value.c_str());
+  uint32_t value = 0;
+  EXPECT_FALSE(Read(key_, &value));
+  ASSERT_TRUE(settings_.SetDword(product_, "LCID", 3076));
+  ASSERT_TRUE(Read(key_, &value));
+  EXPECT_EQ(value, 3076u);
+  ASSERT_TRUE(settings_.SetInvalid(product_, "LCID"));
+  value = 7;
+  EXPECT_FALSE(Read(key_, &value));
+  EXPECT_EQ(value, 7u);  // untouched
+#if defined(_WIN32)
+  // Four bytes of any type count; more bytes are no setting.
+  ASSERT_TRUE(settings_.SetRaw(product_, "LCID", std::string("\x04\x0C\0\0", 4), REG_BINARY));
+  ASSERT_TRUE(Read(key_, &value));
+  EXPECT_EQ(value, 0x0C04u);
+  ASSERT_TRUE(settings_.SetRaw(product_, "LCID", std::string(8, '\1'), REG_QWORD));
+  EXPECT_FALSE(Read(key_, &value));
+#else
+  ASSERT_TRUE(settings_.SetRaw(product_, "LCID", "0x0C04"));
+  ASSERT_TRUE(Read(key_, &value));
+  EXPECT_EQ(value, 0x0C04u);
+  ASSERT_TRUE(settings_.SetRaw(product_, "LCID", " 2052\n"));
+  ASSERT_TRUE(Read(key_, &value));
+  EXPECT_EQ(value, 2052u);
+  for (const char* bad : {"", "abc", "-1", "4294967296", "12 34"}) {
+    ASSERT_TRUE(settings_.SetRaw(product_, "LCID", bad));
+    EXPECT_FALSE(Read(key_, &value)) << bad;
+  }
+#endif
+  // Key components never reach another key.
+  ASSERT_TRUE(settings_.SetDword(product_, "LCID", 3076));
+  EXPECT_FALSE(Read("Software\\..\\" + key_, &value));
+  EXPECT_FALSE(Read("Software\\", &value));
+  EXPECT_FALSE(Read("Software\\a/b", &value));
+  EXPECT_FALSE(Read(key_ + "\\LCID", &value));
 }
 
-TEST_F(EnvTest, LongDateAndTimeOfTheLocale) {
+// Makes `posix_name` the locale the date and time texts follow: the
+// environment on POSIX, the thread locale on Windows.
+class ScopedFormatLocale {
+ public:
+  explicit ScopedFormatLocale(const char* posix_name)
+#if defined(_WIN32)
+      : old_(GetThreadLocale()) {
+    std::wstring name;
+    for (const char* c = posix_name; *c && *c != '.'; ++c)
+      name += static_cast<wchar_t>(*c == '_' ? '-' : *c);
+    SetThreadLocale(LocaleNameToLCID(name.c_str(), 0));
+  }
+  ~ScopedFormatLocale() {
+    SetThreadLocale(old_);
+  }
+
+ private:
+  LCID old_;
+#else
+      : env_("LC_ALL", posix_name) {
+  }
+
+ private:
+  nuv_test::ScopedEnv env_;
+#endif
+};
+
+TEST(DateFormatTest, LongDateAndTimeOfTheLocale) {
   SystemTime t;
   t.year = 2026;
   t.month = 12;
@@ -96,12 +142,16 @@ TEST_F(EnvTest, LongDateAndTimeOfTheLocale) {
   t.hour = 14;
   t.minute = 44;
   t.second = 32;
-  Set("LC_ALL", "en_US.UTF-8");
-  EXPECT_EQ(FormatLongDate(t), u"Tuesday, December 8, 2026");
-  EXPECT_EQ(FormatTime(t), u"2:44:32 PM");
-  Set("LC_ALL", "de_DE.UTF-8");
-  EXPECT_EQ(FormatLongDate(t), u"Dienstag, 8. Dezember 2026");
-  EXPECT_EQ(FormatTime(t), u"14:44:32");
+  {
+    ScopedFormatLocale locale("en_US.UTF-8");
+    EXPECT_EQ(FormatLongDate(t), u"Tuesday, December 8, 2026");
+    EXPECT_EQ(FormatTime(t), u"2:44:32 PM");
+  }
+  {
+    ScopedFormatLocale locale("de_DE.UTF-8");
+    EXPECT_EQ(FormatLongDate(t), u"Dienstag, 8. Dezember 2026");
+    EXPECT_EQ(FormatTime(t), u"14:44:32");
+  }
 }
 
 }  // namespace

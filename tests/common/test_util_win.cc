@@ -1,0 +1,275 @@
+// The test helpers on Windows: GetTempPathW, CreateProcessW with an
+// environment block of its own, SetEnvironmentVariableW, the registry.
+#include "tests/common/test_util.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace nuv_test {
+
+namespace {
+
+std::wstring W(const std::string& utf8) {
+  std::u16string text = U16(utf8);
+  return std::wstring(text.begin(), text.end());
+}
+
+std::string N(const std::wstring& wide) {
+  return U8(std::u16string(wide.begin(), wide.end()));
+}
+
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..")
+        continue;
+      std::wstring path = dir + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(dir.c_str());
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// This process's environment with `env` set, as a CreateProcessW block.
+std::wstring EnvironmentBlock(const EnvList& env) {
+  std::wstring block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* entry = strings; entry && *entry; entry += wcslen(entry) + 1) {
+    std::wstring text = entry;
+    // Names start after a leading '=' (the per-drive directories "=C:=...").
+    size_t equals = text.find(L'=', 1);
+    std::wstring name = text.substr(0, equals);
+    bool replaced = false;
+    for (const auto& item : env)
+      replaced = replaced || SameName(name, W(item.first));
+    if (!replaced)
+      block += text + L'\0';
+  }
+  FreeEnvironmentStringsW(strings);
+  for (const auto& [name, value] : env)
+    block += W(name) + L"=" + W(value) + L'\0';
+  block += L'\0';
+  return block;
+}
+
+// Children are started one at a time: the write end of a child's output
+// pipe is inheritable only while its own CreateProcessW runs, so no other
+// child inherits it and every reader sees the end of its output.
+std::mutex g_start_lock;
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH)
+    return;
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::wstring dir = std::wstring(temp) + L"nuv_common_" +
+                       std::to_wstring(GetCurrentProcessId()) + L"_" +
+                       std::to_wstring(InterlockedIncrement(&counter));
+    if (CreateDirectoryW(dir.c_str(), nullptr))
+      path_ = N(dir);
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  if (!path_.empty())
+    RemoveTree(W(path_));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::string bytes;
+  FILE* file = _wfopen(W(path).c_str(), L"rb");
+  if (!file)
+    return bytes;
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof(buffer), file)) > 0)
+    bytes.append(buffer, n);
+  fclose(file);
+  return bytes;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  FILE* file = _wfopen(W(path).c_str(), L"wb");
+  if (!file)
+    return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return fclose(file) == 0 && ok;
+}
+
+bool MakeDir(const std::string& path) {
+  return CreateDirectoryW(W(path).c_str(), nullptr) != FALSE;
+}
+
+bool IsDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(W(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string TestBinDir() {
+  wchar_t path[MAX_PATH + 1] = {};
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+  std::wstring exe(path, length);
+  return N(exe.substr(0, exe.find_last_of(L"\\/") + 1));
+}
+
+std::string CopyProbe(const std::string& dir) {
+  std::string target = dir + "\\nuv_common_probe.exe";
+  CopyFileW(W(TestBinDir() + "nuv_common_probe.exe").c_str(), W(target).c_str(), FALSE);
+  return target;
+}
+
+uint32_t CurrentProcessId() {
+  return GetCurrentProcessId();
+}
+
+std::string UncreatablePath() {
+  // A drive letter that names no drive.
+  DWORD drives = GetLogicalDrives();
+  char letter = 'Y';
+  while (letter > 'D' && (drives & (1u << (letter - 'A'))))
+    --letter;
+  return std::string(1, letter) + ":\\nuv_cannot_create\\x";
+}
+
+std::string GetEnv(const std::string& name, bool* set) {
+  std::wstring value(32767, L'\0');
+  SetLastError(ERROR_SUCCESS);
+  DWORD length = GetEnvironmentVariableW(W(name).c_str(), &value[0], 32767);
+  bool exists = length > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  if (set)
+    *set = exists;
+  value.resize(length < 32767 ? length : 0);
+  return N(value);
+}
+
+ScopedEnv::ScopedEnv(const std::string& name, const char* value) : name_(name) {
+  old_ = GetEnv(name, &had_);
+  SetEnvironmentVariableW(W(name).c_str(), value ? W(value).c_str() : nullptr);
+}
+
+ScopedEnv::~ScopedEnv() {
+  SetEnvironmentVariableW(W(name_).c_str(), had_ ? W(old_).c_str() : nullptr);
+}
+
+bool ChildProcess::Start(const std::string& program,
+                         const std::vector<std::string>& args,
+                         const EnvList& env) {
+  if (process_ != -1)
+    return false;
+  std::wstring command_line = W(QuoteArgument(program));
+  for (const std::string& arg : args)
+    command_line += L" " + W(QuoteArgument(arg));
+  std::wstring block = EnvironmentBlock(env);
+
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, nullptr, 0))
+    return false;
+  PROCESS_INFORMATION info = {};
+  BOOL started;
+  {
+    std::lock_guard<std::mutex> hold(g_start_lock);
+    SetHandleInformation(write_end, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write_end;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    started = CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, TRUE,
+                             CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup, &info);
+    CloseHandle(write_end);
+  }
+  if (!started) {
+    CloseHandle(read_end);
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process_ = reinterpret_cast<intptr_t>(info.hProcess);
+  process_id_ = info.dwProcessId;
+  output_ = reinterpret_cast<intptr_t>(read_end);
+  return true;
+}
+
+ChildResult ChildProcess::Wait() {
+  ChildResult result;
+  if (process_ == -1)
+    return result;
+  HANDLE process = reinterpret_cast<HANDLE>(process_);
+  HANDLE output = reinterpret_cast<HANDLE>(output_);
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    result.output.append(buffer, read);
+  CloseHandle(output);
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  if (GetExitCodeProcess(process, &code))
+    result.exit_code = static_cast<int>(code);
+  CloseHandle(process);
+  result.process_id = process_id_;
+  process_ = -1;
+  output_ = -1;
+  return result;
+}
+
+UserSettings::UserSettings() = default;
+
+UserSettings::~UserSettings() {
+  for (const std::string& product : products_)
+    RegDeleteKeyW(HKEY_CURRENT_USER, W("Software\\" + product).c_str());
+}
+
+EnvList UserSettings::Env() const {
+  return {};
+}
+
+bool UserSettings::SetRaw(const std::string& product,
+                          const std::string& name,
+                          const std::string& bytes,
+                          uint32_t windows_type) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, W("Software\\" + product).c_str(), 0, nullptr, 0,
+                      KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  products_.push_back(product);
+  LONG result =
+      RegSetValueExW(key, W(name).c_str(), 0, windows_type,
+                     reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+bool UserSettings::SetDword(const std::string& product, const std::string& name, uint32_t value) {
+  return SetRaw(product, name, std::string(reinterpret_cast<const char*>(&value), 4), REG_DWORD);
+}
+
+bool UserSettings::SetInvalid(const std::string& product, const std::string& name) {
+  return SetRaw(product, name, Utf16Le(u"garbage") + std::string(2, '\0'), REG_SZ);
+}
+
+}  // namespace nuv_test
