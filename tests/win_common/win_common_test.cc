@@ -119,12 +119,6 @@ TEST_F(ConfigTest, AnsiUtf16AndOemFilesReadAlike) {
   EXPECT_EQ(Run().output, "");
 }
 
-TEST_F(ConfigTest, MissingProductNameEndsTheProcessWithMinusOne) {
-  EXPECT_EQ(Run().exit_code, -1);
-  WriteConfig("config.dat", "[Common]\r\nProductName=\r\n");
-  EXPECT_EQ(Run().exit_code, -1);
-}
-
 TEST(CodePageTest, AnsiIsTheSystemCodePage) {
   ASSERT_EQ(GetACP(), 1252u) << "the leg runs wine in the C locale";
   EXPECT_EQ(MultiByteToWideText("\x80\xFC", kCodePageAnsi), u"\u20AC\u00FC");
