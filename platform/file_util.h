@@ -48,7 +48,9 @@ FILE* OpenFile(const std::u16string& path, const char* mode);
 // Holds an exclusive, advisory lock that every process taking a
 // ScopedFileLock for the same `path` shares. The file at `path` itself may be
 // deleted and recreated while the lock is held. When the lock cannot be had
-// (no directory, no permission) the holder is simply not locked.
+// the holder is simply not locked: on POSIX (a lock on the file's directory)
+// that happens when the directory is missing or unreadable; on Windows (a
+// named mutex derived from the path) only when the mutex cannot be created.
 class ScopedFileLock {
  public:
   explicit ScopedFileLock(const std::u16string& path);
