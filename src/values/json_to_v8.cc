@@ -13,6 +13,7 @@
 #include "src/values/json_access.h"
 #include "src/values/json_text.h"
 #include "src/values/object_id_counter.h"
+#include "src/values/record_text_reader.h"
 #include "src/values/scoped_context.h"
 #include "src/values/value_record.h"
 
@@ -37,16 +38,24 @@ CefRefPtr<CefV8Value> IntValue(const Json::Value& value) {
   return CefV8Value::CreateInt(0);
 }
 
-CefRefPtr<CefV8Value> DateValue(const Json::Value& value) {
-  const time_t seconds = ParseDateText(Utf8ToWide(JsonString(value)));
+CefRefPtr<CefV8Value> DateFromText(const std::string& text) {
+  const time_t seconds = ParseDateText(Utf8ToWide(text));
   cef_time_t date = {};
   if (!cef_time_from_timet(seconds, &date))
     cef_time_from_timet(0, &date);
   return CefV8Value::CreateDate(CefTime(date));
 }
 
+CefRefPtr<CefV8Value> StringFromText(const std::string& text) {
+  return CefV8Value::CreateString(U16ToCef(Utf8ToWide(text)));
+}
+
+CefRefPtr<CefV8Value> DateValue(const Json::Value& value) {
+  return DateFromText(JsonString(value));
+}
+
 CefRefPtr<CefV8Value> StringValue(const Json::Value& value) {
-  return CefV8Value::CreateString(U16ToCef(Utf8ToWide(JsonString(value))));
+  return StringFromText(JsonString(value));
 }
 
 // A record's tag, compared in place without copying it out of the record.
@@ -56,6 +65,7 @@ class CNuvTag {
     if (!value.isString() || !value.getString(&m_begin, &m_end) || !m_begin)
       m_begin = m_end = nullptr;
   }
+  CNuvTag(const char* begin, const char* end) : m_begin(begin), m_end(end) {}
   template <size_t N>
   bool operator==(const char (&tag)[N]) const {
     return static_cast<size_t>(m_end - m_begin) == N - 1 && std::memcmp(m_begin, tag, N - 1) == 0;
@@ -165,6 +175,88 @@ class CNuvRecordDecoder {
   const int32_t m_browserId;
 };
 
+// Builds page values from the flat records of the quick reader. It sees
+// only plain-value records (the reader declines the others) and reads them
+// exactly as CNuvRecordDecoder reads the same records from a Json::Value.
+class CNuvFlatDecoder {
+ public:
+  explicit CNuvFlatDecoder(const std::vector<CNuvFlatNode>& nodes) : m_nodes(nodes) {}
+
+  CefRefPtr<CefV8Value> Decode() {
+    const CNuvFlatNode& node = m_nodes[m_at++];
+    CefRefPtr<CefV8Value> result;
+    if (node.type == CNuvFlatNode::Type::kArray)
+      result = DecodeArray(node);
+    else if (node.type == CNuvFlatNode::Type::kRecord)
+      result = DecodeSingle(node);
+    return result ? result : NullValue();
+  }
+
+ private:
+  CefRefPtr<CefV8Value> DecodeArray(const CNuvFlatNode& node) {
+    const int length = static_cast<int>(node.count);
+    CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(length);
+    if (!array) {
+      for (int i = 0; i < length; ++i)
+        Skip();
+      return nullptr;
+    }
+    for (int i = 0; i < length; ++i)
+      array->SetValue(i, Decode());
+    return array;
+  }
+
+  void Skip() {
+    const CNuvFlatNode& node = m_nodes[m_at++];
+    if (node.type == CNuvFlatNode::Type::kArray) {
+      for (uint32_t i = 0; i < node.count; ++i)
+        Skip();
+    }
+  }
+
+  // The "value" member as far as the type-driven reads need it (a string's
+  // text is read from the node).
+  static Json::Value Scalar(const CNuvFlatNode& node) {
+    using Kind = CNuvFlatNode::Scalar;
+    switch (node.scalar) {
+      case Kind::kBool:
+        return Json::Value(node.boolValue);
+      case Kind::kInt:
+        return Json::Value(static_cast<Json::Int64>(node.intValue));
+      case Kind::kUInt:
+        return Json::Value(static_cast<Json::UInt64>(node.uintValue));
+      case Kind::kReal:
+        return Json::Value(node.realValue);
+      case Kind::kString:
+        return Json::Value(Json::stringValue);
+      default:
+        return Json::Value();
+    }
+  }
+
+  CefRefPtr<CefV8Value> DecodeSingle(const CNuvFlatNode& node) {
+    const CNuvTag tag =
+        node.hasTag ? CNuvTag(node.tagBegin, node.tagEnd) : CNuvTag(nullptr, nullptr);
+    const bool isString = node.scalar == CNuvFlatNode::Scalar::kString;
+    if (tag == kTagUnknown)
+      return CefV8Value::CreateUndefined();
+    if (tag == kTagBool)
+      return CefV8Value::CreateBool(JsonBool(Scalar(node)));
+    if (tag == kTagDate)
+      return DateFromText(isString ? node.text : std::string());
+    if (tag == kTagDouble)
+      return CefV8Value::CreateDouble(JsonDouble(Scalar(node)));
+    if (tag == kTagInt)
+      return IntValue(Scalar(node));
+    if (tag == kTagString)
+      return StringFromText(isString ? node.text : std::string());
+    return NullValue();
+  }
+
+  const std::vector<CNuvFlatNode>& m_nodes;
+  size_t m_at = 0;
+};
+
 }  // namespace
 
 CefRefPtr<CefV8Value> JsonToV8Value(uint32_t hostWindow,
@@ -191,10 +283,31 @@ CefV8ValueList JsonArrayToV8ValueList(uint32_t hostWindow,
   return list;
 }
 
+CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
+                                             const std::string& text) {
+  std::vector<CNuvFlatNode> nodes;
+  if (!ReadCanonicalRecordText(text, &nodes) || nodes.empty())
+    return nullptr;
+  CNuvScopedContextEntry entry(context);
+  CNuvFlatDecoder decoder(nodes);
+  return decoder.Decode();
+}
+
 CefRefPtr<CefV8Value> JsonTextToV8Value(uint32_t hostWindow,
                                         CefRefPtr<CefV8Context> context,
                                         int32_t browserId,
                                         const std::string& text) {
+  // Texts in the compact form that both sides write take the quick reader;
+  // everything else (and anything it declines) Json::Reader.
+  if (CefRefPtr<CefV8Value> value = CanonicalTextToV8Value(context, text))
+    return value;
+  return ReaderTextToV8Value(hostWindow, context, browserId, text);
+}
+
+CefRefPtr<CefV8Value> ReaderTextToV8Value(uint32_t hostWindow,
+                                          CefRefPtr<CefV8Context> context,
+                                          int32_t browserId,
+                                          const std::string& text) {
   Json::Value record;
   if (!ParseJsonText(text, &record))
     return nullptr;

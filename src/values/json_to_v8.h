@@ -37,4 +37,16 @@ CefRefPtr<CefV8Value> JsonTextToV8Value(uint32_t hostWindow,
                                         int32_t browserId,
                                         const std::string& text);
 
+// The two ways JsonTextToV8Value takes, also held against each other by the
+// tests: the quick reader of the compact form (an empty reference when it
+// declines the text; it declines every record that makes a proxy or refers
+// to a function, so declining never leaves anything behind), and
+// Json::Reader followed by JsonToV8Value.
+CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
+                                             const std::string& text);
+CefRefPtr<CefV8Value> ReaderTextToV8Value(uint32_t hostWindow,
+                                          CefRefPtr<CefV8Context> context,
+                                          int32_t browserId,
+                                          const std::string& text);
+
 #endif  // NUV_SRC_VALUES_JSON_TO_V8_H_

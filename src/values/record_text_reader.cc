@@ -1,0 +1,433 @@
+#include "src/values/record_text_reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "src/values/value_record.h"
+
+namespace {
+
+using Node = CNuvFlatNode;
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+void AppendUtf8(uint32_t code, std::string* out) {
+  if (code < 0x80) {
+    out->push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+class CNuvCanonicalReader {
+ public:
+  CNuvCanonicalReader(const std::string& text, std::vector<Node>* nodes)
+      : m_at(text.data()), m_end(text.data() + text.size()), m_nodes(nodes) {}
+
+  bool Read() {
+    SkipSpaces();
+    if (!Element(0))
+      return false;
+    SkipSpaces();
+    return m_at == m_end;
+  }
+
+ private:
+  void SkipSpaces() {
+    while (m_at < m_end && IsSpace(*m_at))
+      ++m_at;
+  }
+
+  // After a value: the end, white space or a structural character.
+  bool Delimited() const {
+    return m_at == m_end || IsSpace(*m_at) || *m_at == ',' || *m_at == ']' || *m_at == '}';
+  }
+
+  bool Element(int depth) {
+    if (m_at == m_end)
+      return false;
+    if (*m_at == '[')
+      return Array(depth);
+    if (*m_at == '{')
+      return Record();
+    // Where a record was expected, a plain value only needs to be valid.
+    Node node;
+    if (!Scalar(&node))
+      return false;
+    Node placeholder;
+    placeholder.type = Node::Type::kNonRecord;
+    m_nodes->push_back(std::move(placeholder));
+    return true;
+  }
+
+  bool Array(int depth) {
+    if (depth >= kMaxArrayNesting)
+      return false;
+    ++m_at;  // [
+    const size_t index = m_nodes->size();
+    Node array;
+    array.type = Node::Type::kArray;
+    m_nodes->push_back(std::move(array));
+    SkipSpaces();
+    uint32_t count = 0;
+    if (m_at < m_end && *m_at == ']') {
+      ++m_at;
+    } else {
+      for (;;) {
+        SkipSpaces();
+        if (!Element(depth + 1))
+          return false;
+        if (++count > static_cast<uint32_t>(INT32_MAX))
+          return false;
+        SkipSpaces();
+        if (m_at == m_end)
+          return false;
+        if (*m_at == ']') {
+          ++m_at;
+          break;
+        }
+        if (*m_at != ',')
+          return false;
+        ++m_at;
+      }
+    }
+    (*m_nodes)[index].count = count;
+    return true;
+  }
+
+  bool Record() {
+    ++m_at;  // {
+    Node record;
+    record.type = Node::Type::kRecord;
+    SkipSpaces();
+    if (m_at < m_end && *m_at == '}') {
+      ++m_at;
+      m_nodes->push_back(std::move(record));
+      return true;
+    }
+    for (;;) {
+      SkipSpaces();
+      const char* keyBegin = nullptr;
+      const char* keyEnd = nullptr;
+      if (!PlainString(&keyBegin, &keyEnd))
+        return false;
+      SkipSpaces();
+      if (m_at == m_end || *m_at != ':')
+        return false;
+      ++m_at;
+      SkipSpaces();
+      if (!Member(keyBegin, keyEnd, &record))
+        return false;
+      SkipSpaces();
+      if (m_at == m_end)
+        return false;
+      if (*m_at == '}') {
+        ++m_at;
+        break;
+      }
+      if (*m_at != ',')
+        return false;
+      ++m_at;
+    }
+    // Records with side effects (host objects, functions) take the full path.
+    if (record.hasTag && (TagIs(record, kTagComObject) || TagIs(record, kTagV8Function) ||
+                          TagIs(record, kTagV8FunctionOtherBrowser)))
+      return false;
+    m_nodes->push_back(std::move(record));
+    return true;
+  }
+
+  template <size_t N>
+  static bool TagIs(const Node& node, const char (&tag)[N]) {
+    return static_cast<size_t>(node.tagEnd - node.tagBegin) == N - 1 &&
+           std::memcmp(node.tagBegin, tag, N - 1) == 0;
+  }
+
+  template <size_t N>
+  static bool KeyIs(const char* begin, const char* end, const char (&key)[N]) {
+    return static_cast<size_t>(end - begin) == N - 1 && std::memcmp(begin, key, N - 1) == 0;
+  }
+
+  // One member: "valueType" and "value" are kept (a later one replaces an
+  // earlier one, as in the reader); other members are only checked.
+  bool Member(const char* keyBegin, const char* keyEnd, Node* record) {
+    if (m_at == m_end)
+      return false;
+    if (KeyIs(keyBegin, keyEnd, kKeyValueType)) {
+      if (*m_at == '"') {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        if (!PlainString(&begin, &end))
+          return false;
+        record->hasTag = true;
+        record->tagBegin = begin;
+        record->tagEnd = end;
+        return Delimited();
+      }
+      Node ignored;
+      if (!Scalar(&ignored))
+        return false;
+      record->hasTag = false;
+      return true;
+    }
+    if (KeyIs(keyBegin, keyEnd, kKeyValue)) {
+      Node value;
+      if (!Scalar(&value))
+        return false;
+      record->scalar = value.scalar;
+      record->boolValue = value.boolValue;
+      record->intValue = value.intValue;
+      record->uintValue = value.uintValue;
+      record->realValue = value.realValue;
+      record->text = std::move(value.text);
+      return true;
+    }
+    Node ignored;
+    return Scalar(&ignored);
+  }
+
+  // A string, number, true, false or null into `node`'s scalar fields.
+  bool Scalar(Node* node) {
+    const char c = *m_at;
+    if (c == '"') {
+      node->scalar = Node::Scalar::kString;
+      return String(&node->text) && Delimited();
+    }
+    if (c == '-' || IsDigit(c))
+      return Number(node) && Delimited();
+    if (Literal("true")) {
+      node->scalar = Node::Scalar::kBool;
+      node->boolValue = true;
+    } else if (Literal("false")) {
+      node->scalar = Node::Scalar::kBool;
+      node->boolValue = false;
+    } else if (Literal("null")) {
+      node->scalar = Node::Scalar::kNull;
+    } else {
+      return false;
+    }
+    return Delimited();
+  }
+
+  template <size_t N>
+  bool Literal(const char (&word)[N]) {
+    if (static_cast<size_t>(m_end - m_at) < N - 1 || std::memcmp(m_at, word, N - 1) != 0)
+      return false;
+    m_at += N - 1;
+    return true;
+  }
+
+  // A string without escapes (keys and tags), left in place.
+  bool PlainString(const char** begin, const char** end) {
+    if (m_at == m_end || *m_at != '"')
+      return false;
+    const char* start = m_at + 1;
+    const void* quote = std::memchr(start, '"', static_cast<size_t>(m_end - start));
+    if (!quote)
+      return false;
+    const char* close = static_cast<const char*>(quote);
+    if (std::memchr(start, '\\', static_cast<size_t>(close - start)))
+      return false;
+    *begin = start;
+    *end = close;
+    m_at = close + 1;
+    return true;
+  }
+
+  // Four hex digits at m_at.
+  bool Hex4(uint32_t* unit) {
+    if (m_end - m_at < 4)
+      return false;
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int digit = HexDigit(m_at[i]);
+      if (digit < 0)
+        return false;
+      value = (value << 4) | static_cast<uint32_t>(digit);
+    }
+    m_at += 4;
+    *unit = value;
+    return true;
+  }
+
+  // A string with the usual escapes; bytes other than the quote and the
+  // backslash are taken as they are, as the reader takes them.
+  bool String(std::string* out) {
+    ++m_at;  // "
+    out->clear();
+    for (;;) {
+      const char* plain = m_at;
+      while (m_at < m_end && *m_at != '"' && *m_at != '\\')
+        ++m_at;
+      out->append(plain, static_cast<size_t>(m_at - plain));
+      if (m_at == m_end)
+        return false;
+      if (*m_at == '"') {
+        ++m_at;
+        return true;
+      }
+      ++m_at;  // backslash
+      if (m_at == m_end)
+        return false;
+      const char escape = *m_at++;
+      switch (escape) {
+        case '"':
+        case '/':
+        case '\\':
+          out->push_back(escape);
+          break;
+        case 'b':
+          out->push_back('\b');
+          break;
+        case 'f':
+          out->push_back('\f');
+          break;
+        case 'n':
+          out->push_back('\n');
+          break;
+        case 'r':
+          out->push_back('\r');
+          break;
+        case 't':
+          out->push_back('\t');
+          break;
+        case 'u': {
+          uint32_t unit = 0;
+          if (!Hex4(&unit))
+            return false;
+          if (unit >= 0xDC00 && unit <= 0xDFFF)
+            return false;
+          if (unit >= 0xD800 && unit <= 0xDBFF) {
+            uint32_t low = 0;
+            if (m_end - m_at < 6 || m_at[0] != '\\' || m_at[1] != 'u')
+              return false;
+            m_at += 2;
+            if (!Hex4(&low) || low < 0xDC00 || low > 0xDFFF)
+              return false;
+            unit = 0x10000 + ((unit & 0x3FF) << 10) + (low & 0x3FF);
+          }
+          AppendUtf8(unit, out);
+          break;
+        }
+        default:
+          return false;
+      }
+    }
+  }
+
+  // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)? with at most 18 digits in
+  // its integer part. Integers are kept as the reader keeps them: negative
+  // ones and those up to 2^31-1 signed, larger ones unsigned.
+  bool Number(Node* node) {
+    const char* start = m_at;
+    const bool negative = *m_at == '-';
+    if (negative)
+      ++m_at;
+    const char* digits = m_at;
+    while (m_at < m_end && IsDigit(*m_at))
+      ++m_at;
+    const size_t count = static_cast<size_t>(m_at - digits);
+    if (count == 0 || count > 18 || (count > 1 && *digits == '0'))
+      return false;
+    bool real = false;
+    if (m_at < m_end && *m_at == '.') {
+      ++m_at;
+      const char* fraction = m_at;
+      while (m_at < m_end && IsDigit(*m_at))
+        ++m_at;
+      if (m_at == fraction)
+        return false;
+      real = true;
+    }
+    if (m_at < m_end && (*m_at == 'e' || *m_at == 'E')) {
+      ++m_at;
+      if (m_at < m_end && (*m_at == '+' || *m_at == '-'))
+        ++m_at;
+      const char* exponent = m_at;
+      while (m_at < m_end && IsDigit(*m_at))
+        ++m_at;
+      if (m_at == exponent || m_at - exponent > 4)
+        return false;
+      real = true;
+    }
+    if (real) {
+      double value = 0;
+      const auto result = std::from_chars(start, m_at, value);
+      if (result.ec != std::errc() || result.ptr != m_at || !std::isfinite(value))
+        return false;
+      // Results below the normal range (or rounded to zero) are left to the
+      // reader, whose handling of underflow is its own.
+      if (value != 0 ? std::fabs(value) < 2.2250738585072014e-308 : HasNonZeroDigit(start, m_at))
+        return false;
+      node->scalar = Node::Scalar::kReal;
+      node->realValue = value;
+      return true;
+    }
+    uint64_t magnitude = 0;
+    for (const char* p = digits; p < m_at; ++p)
+      magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
+    if (negative) {
+      node->scalar = Node::Scalar::kInt;
+      node->intValue = -static_cast<int64_t>(magnitude);
+    } else if (magnitude <= 2147483647u) {
+      node->scalar = Node::Scalar::kInt;
+      node->intValue = static_cast<int64_t>(magnitude);
+    } else {
+      node->scalar = Node::Scalar::kUInt;
+      node->uintValue = magnitude;
+    }
+    return true;
+  }
+
+  // Whether the mantissa of a number text has a digit other than zero.
+  static bool HasNonZeroDigit(const char* begin, const char* end) {
+    for (const char* p = begin; p < end && *p != 'e' && *p != 'E'; ++p) {
+      if (*p >= '1' && *p <= '9')
+        return true;
+    }
+    return false;
+  }
+
+  const char* m_at;
+  const char* const m_end;
+  std::vector<Node>* m_nodes;
+};
+
+}  // namespace
+
+bool ReadCanonicalRecordText(const std::string& text, std::vector<CNuvFlatNode>* nodes) {
+  nodes->clear();
+  CNuvCanonicalReader reader(text, nodes);
+  if (reader.Read())
+    return true;
+  nodes->clear();
+  return false;
+}
