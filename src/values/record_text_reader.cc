@@ -425,6 +425,8 @@ class CNuvCanonicalReader {
 
 bool ReadCanonicalRecordText(const std::string& text, std::vector<CNuvFlatNode>* nodes) {
   nodes->clear();
+  // A record of the compact form takes some 50 bytes or more.
+  nodes->reserve(text.size() / 48 + 1);
   CNuvCanonicalReader reader(text, nodes);
   if (reader.Read())
     return true;
