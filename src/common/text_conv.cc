@@ -1,5 +1,6 @@
 #include "src/common/text_conv.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -156,16 +157,19 @@ void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) 
 }
 
 std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp) {
-  std::string text = bytes.substr(0, bytes.find('\0'));
-  if (text.size() > 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text.erase(0, 3);
+  const char* text = bytes.data();
+  size_t length = std::min(bytes.find('\0'), bytes.size());
+  if (length > 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text += 3;
+    length -= 3;
     cp = kCodePageUtf8;
   }
   std::u16string result;
-  if (nuv::platform::MultiByteToWide(cp, text.data(), text.size(), &result))
+  if (nuv::platform::MultiByteToWide(cp, text, length, &result))
     return result;
   // Unknown code page: the system's ANSI conversion.
-  nuv::platform::MultiByteToWide(kCodePageAnsi, text.data(), text.size(), &result);
+  result.clear();
+  nuv::platform::MultiByteToWide(kCodePageAnsi, text, length, &result);
   return result;
 }
 

@@ -1,5 +1,6 @@
 #include "src/values/v8_to_json.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "include/internal/cef_time.h"
@@ -271,7 +272,14 @@ class CNuvTextEmitter {
     m_out->append(data.tag);
     m_out->append("\"}");
   }
-  void BeginArray(int /*length*/) { m_out->push_back('['); }
+  void BeginArray(int length) {
+    // Every record takes at least 42 bytes: room for the elements at once
+    // instead of growing the text step by step.
+    const size_t needed = m_out->size() + static_cast<size_t>(length) * 48;
+    if (needed > m_out->capacity())
+      m_out->reserve(std::max(needed, 2 * m_out->capacity()));
+    m_out->push_back('[');
+  }
   void BeginElement(int index) {
     if (index)
       m_out->push_back(',');
