@@ -9,6 +9,7 @@
 #include "cef/ipc/ipc_log.h"
 #include "cef/ipc/list_value_convert.h"
 #include "cef/ipc/wire_text.h"
+#include "cef/runtime/task_queue.h"
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 
@@ -64,6 +65,8 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
   while (HandleBufferedFrames()) {
     if (!channel_->is_open())
       break;
+    // Idle: tasks posted to the render thread run now, outside any callback.
+    cefrt::RunPendingTasks();
     if (WaitForInput(channel_->fd(), -1) == WaitResult::kError) {
       Log("waiting for the client failed; ending the render process");
       broken_ = true;
@@ -75,8 +78,11 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
     Log("the client closed the IPC channel (" + channel_->close_reason() +
         "); ending the render process");
   // Browsers still open are released now; what that sends goes out while
-  // the socket is still there.
+  // the socket is still there. Tasks still queued run first, then nothing
+  // queued after the runtime is gone can run any more.
+  cefrt::RunPendingTasks();
   runtime_.reset();
+  cefrt::DropPendingTasks();
   channel_->Close("render loop ended");
   return broken_ ? kExitBrokenStream : kExitEnded;
 }

@@ -3,6 +3,7 @@
 #include <limits>
 #include <vector>
 
+#include "include/cef_task.h"
 #include "platform/atomic.h"
 #include "platform/message_window.h"
 #include "src/bridge/bridge_packet.h"
@@ -22,6 +23,8 @@ struct DeferredRelease {
 struct DeferredReleaseQueue {
   CNuvCriticalSectionObject lock;
   std::vector<DeferredRelease> pending;
+  // A flush task is queued on the render thread and has not run yet.
+  bool flushPosted = false;
 };
 
 DeferredReleaseQueue& Releases() {
@@ -30,6 +33,24 @@ DeferredReleaseQueue& Releases() {
 }
 
 thread_local bool t_flushing = false;
+
+// Sends the queued releases once the render thread is idle again, so that a
+// proxy collected by a bare garbage collection is released without waiting
+// for the next page activity.
+class CNuvReleaseFlushTask : public CefTask {
+ public:
+  void Execute() override {
+    {
+      DeferredReleaseQueue& queue = Releases();
+      CNuvAutoLock hold(queue.lock);
+      queue.flushPosted = false;
+    }
+    FlushDeferredReleases();
+  }
+
+ private:
+  IMPLEMENT_REFCOUNTING(CNuvReleaseFlushTask);
+};
 
 // One exchange. `window` is the reply address; it is held for the whole
 // exchange so that destroying the browser's helper window meanwhile frees
@@ -81,8 +102,19 @@ void QueueObjectRelease(uint32_t hostWindow, int32_t browserId, int32_t objectId
   if (!hostWindow)
     return;
   DeferredReleaseQueue& queue = Releases();
-  CNuvAutoLock hold(queue.lock);
-  queue.pending.push_back(DeferredRelease{hostWindow, browserId, objectId});
+  bool postFlush = false;
+  {
+    CNuvAutoLock hold(queue.lock);
+    queue.pending.push_back(DeferredRelease{hostWindow, browserId, objectId});
+    postFlush = !queue.flushPosted;
+    queue.flushPosted = true;
+  }
+  // Off the render thread (or without a task queue) the release waits for
+  // the next bridge request or render-process callback instead.
+  if (postFlush && !CefPostTask(TID_RENDERER, new CNuvReleaseFlushTask())) {
+    CNuvAutoLock hold(queue.lock);
+    queue.flushPosted = false;
+  }
 }
 
 size_t FlushDeferredReleases() {

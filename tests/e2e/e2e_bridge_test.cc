@@ -1,6 +1,7 @@
 // The render process and the client's host window: the handle it reads from
 // its switch decides where bridge requests go, and every frame's context
 // receives the host objects.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,26 @@ TEST_F(BridgeTest, RequestsGoToTheHandleReadFromTheSwitch) {
               result.args[3].GetString());
     EXPECT_EQ(0, process->End(kTimeoutMs).exit_code);
   }
+}
+
+TEST_F(BridgeTest, ACollectedHostObjectIsReleasedOnceTheRendererIsIdle) {
+  std::unique_ptr<host::RenderProcess> process =
+      StartWithMainFrame({"--browser-message-window-handle=" + std::to_string(handle_)});
+  ASSERT_TRUE(process);
+  ASSERT_TRUE(
+      process->WaitForAck(process->RunScript(1, 1, u"delete globalThis.doc"), kTimeoutMs).done());
+  const size_t before = window_.requests().Count();
+
+  // The proxy dies inside the collector; its release goes out afterwards,
+  // without any further command from the client.
+  ASSERT_TRUE(process->WaitForAck(process->CollectGarbage(), kTimeoutMs).done());
+  ASSERT_TRUE(window_.requests().WaitForCount(before + 1, std::chrono::milliseconds(kTimeoutMs)));
+  const std::vector<host::LoggedRequest> entries = window_.requests().Entries();
+  EXPECT_EQ(host::kBridgeReleaseObject, entries[before].kind);
+  EXPECT_EQ(7, entries[before].object_id);
+  EXPECT_EQ(1u, CountRequests(host::kBridgeReleaseObject));
+  EXPECT_EQ(0, process->End(kTimeoutMs).exit_code);
+  EXPECT_EQ(1u, CountRequests(host::kBridgeReleaseObject));
 }
 
 TEST_F(BridgeTest, EveryFrameReceivesTheHostObjects) {
