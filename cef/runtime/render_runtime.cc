@@ -10,7 +10,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "cef/runtime/browser_impl.h"
 #include "cef/runtime/runtime_internal.h"
@@ -28,7 +27,14 @@ const int kUncaughtStackFrames = 50;
 
 class RenderRuntimeImpl;
 RenderRuntimeImpl* g_runtime = nullptr;
-std::thread::id g_runtime_thread;
+// Asked on every call of the value interface: the render thread keeps its
+// isolate in a thread-local slot, tagged with the serial number of the
+// runtime that set it, so that a slot left behind by an earlier runtime
+// never answers for a later one.
+uint64_t g_runtime_serial = 0;
+uint64_t g_live_serial = 0;
+thread_local v8::Isolate* t_isolate = nullptr;
+thread_local uint64_t t_serial = 0;
 
 v8::Platform* Platform() {
   static v8::Platform* platform = [] {
@@ -123,7 +129,9 @@ RenderRuntimeImpl::RenderRuntimeImpl(CefRefPtr<CefApp> app, RenderRuntimeObserve
   isolate_->SetCaptureStackTraceForUncaughtExceptions(true, kUncaughtStackFrames,
                                                       v8::StackTrace::kDetailed);
   g_runtime = this;
-  g_runtime_thread = std::this_thread::get_id();
+  g_live_serial = ++g_runtime_serial;
+  t_isolate = isolate_;
+  t_serial = g_live_serial;
 }
 
 void RenderRuntimeImpl::Start() {
@@ -146,6 +154,8 @@ RenderRuntimeImpl::~RenderRuntimeImpl() {
   app_ = nullptr;
   InvalidateAllValues();
   g_runtime = nullptr;
+  g_live_serial = 0;
+  t_isolate = nullptr;
   outer_scope_.reset();
   isolate_->Exit();
   isolate_->Dispose();
@@ -331,9 +341,7 @@ CefRefPtr<CefBrowser> RenderRuntimeImpl::GetBrowser(int browser_id) {
 }  // namespace
 
 v8::Isolate* CurrentIsolate() {
-  if (!g_runtime || std::this_thread::get_id() != g_runtime_thread)
-    return nullptr;
-  return g_runtime->isolate();
+  return t_isolate && t_serial == g_live_serial ? t_isolate : nullptr;
 }
 
 CefRefPtr<CefRenderProcessHandler> CurrentHandler() {

@@ -85,7 +85,13 @@ void FunctionCallback(const v8::FunctionCallbackInfo<v8::Value>& info);
 CefRefPtr<CefV8Value> WrapValue(v8::Isolate* isolate,
                                 v8::Local<v8::Value> value,
                                 std::shared_ptr<ContextState> state);
-bool UnwrapValue(CefRefPtr<CefV8Value> value, v8::Isolate* isolate, v8::Local<v8::Value>* out);
+// As WrapValue, with the record of |context| looked up only for objects.
+CefRefPtr<CefV8Value> WrapValueIn(v8::Isolate* isolate,
+                                  v8::Local<v8::Value> value,
+                                  v8::Local<v8::Context> context);
+bool UnwrapValue(const CefRefPtr<CefV8Value>& value,
+                 v8::Isolate* isolate,
+                 v8::Local<v8::Value>* out);
 void InvalidateValuesOfContext(const ContextState* state);
 void InvalidateAllValues();
 

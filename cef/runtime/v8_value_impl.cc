@@ -9,9 +9,12 @@
 // integers) keep a global handle and an entry in the wrapper registry.
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <typeinfo>
 #include <unordered_set>
 
 #include "cef/runtime/runtime_internal.h"
@@ -24,12 +27,20 @@ class CefV8ValueImpl final : public CefV8Value {
   // What a wrapper holds: a primitive by value, or a V8 handle.
   enum class Kind : unsigned char { kUndefined, kNull, kBool, kNumber, kString, kHandle };
 
+  // A handle; |is_object| is what value->IsObject() answers.
   CefV8ValueImpl(v8::Isolate* isolate,
                  v8::Local<v8::Value> value,
+                 bool is_object,
                  std::shared_ptr<ContextState> state);
   // A primitive held by value (any kind but kHandle).
   explicit CefV8ValueImpl(Kind kind);
   ~CefV8ValueImpl() override;
+
+  // Wrappers come and go by the hundred thousand when a large array is
+  // converted: their memory is recycled through a small per-thread list
+  // instead of going back to the allocator each time.
+  static void* operator new(size_t size);
+  static void operator delete(void* memory, size_t size);
 
   void set_bool(bool value) { bool_ = value; }
   void set_number(double value) { number_ = value; }
@@ -141,11 +152,66 @@ std::unordered_set<CefV8ValueImpl*>& Registry() {
 // from before then are no longer valid, as handles would not be.
 std::atomic<uint64_t> g_generation{1};
 
+// The class is final, so an exact type test is the same as a cast test
+// and much cheaper.
 CefV8ValueImpl* Impl(const CefRefPtr<CefV8Value>& value) {
-  return value ? dynamic_cast<CefV8ValueImpl*>(value.get()) : nullptr;
+  CefV8Value* raw = value.get();
+  return raw && typeid(*raw) == typeid(CefV8ValueImpl) ? static_cast<CefV8ValueImpl*>(raw)
+                                                       : nullptr;
 }
 
+// Recycled wrapper memory of this thread. Under the address sanitizer
+// every wrapper goes back to the allocator, so that a use after release is
+// still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kSpareWrappers = 0;
+#else
+constexpr size_t kSpareWrappers = 1024;
+#endif
+
+// Trivially destructible, so that its storage stays usable until the
+// thread ends; the drain below empties it when the thread's objects go, and
+// from then on wrappers go straight back to the allocator.
+struct SpareWrappers {
+  void* blocks[kSpareWrappers > 0 ? kSpareWrappers : 1];
+  size_t count;
+  bool closed;
+};
+
+thread_local SpareWrappers t_spare_wrappers;
+
+struct SpareWrappersDrain {
+  bool armed = false;
+  ~SpareWrappersDrain() {
+    SpareWrappers& spare = t_spare_wrappers;
+    spare.closed = true;
+    while (spare.count > 0)
+      ::operator delete(spare.blocks[--spare.count]);
+  }
+};
+
+thread_local SpareWrappersDrain t_spare_wrappers_drain;
+
 }  // namespace
+
+void* CefV8ValueImpl::operator new(size_t size) {
+  SpareWrappers& spare = t_spare_wrappers;
+  if (size == sizeof(CefV8ValueImpl) && spare.count > 0)
+    return spare.blocks[--spare.count];
+  return ::operator new(size);
+}
+
+void CefV8ValueImpl::operator delete(void* memory, size_t size) {
+  SpareWrappers& spare = t_spare_wrappers;
+  if (size == sizeof(CefV8ValueImpl) && spare.count < kSpareWrappers && !spare.closed) {
+    // The first block kept on this thread arms the drain at thread exit.
+    if (spare.count == 0)
+      t_spare_wrappers_drain.armed = true;
+    spare.blocks[spare.count++] = memory;
+    return;
+  }
+  ::operator delete(memory);
+}
 
 CefV8ValueImpl::CefV8ValueImpl(Kind kind)
     : kind_(kind), generation_(g_generation.load(std::memory_order_relaxed)) {}
@@ -188,9 +254,9 @@ bool CefV8ValueImpl::SameLight(const CefV8ValueImpl& other) const {
 
 CefV8ValueImpl::CefV8ValueImpl(v8::Isolate* isolate,
                                v8::Local<v8::Value> value,
+                               bool is_object,
                                std::shared_ptr<ContextState> state)
-    : handle_(std::make_unique<v8::Global<v8::Value>>(isolate, value)),
-      is_object_(value->IsObject()) {
+    : handle_(std::make_unique<v8::Global<v8::Value>>(isolate, value)), is_object_(is_object) {
   if (is_object_)
     state_ = std::move(state);
   std::lock_guard<std::mutex> lock(g_registry_lock);
@@ -373,8 +439,10 @@ bool CefV8ValueImpl::BeginObject(ObjectEnv* env) {
     return false;
   env->scope.emplace(env->isolate);
   env->context = env->isolate->GetCurrentContext();
+  // is_object_ was answered by V8 when the handle was taken, and a handle
+  // never changes what it refers to.
   v8::Local<v8::Value> v = Handle(env->isolate);
-  if (env->context.IsEmpty() || v.IsEmpty() || !v->IsObject())
+  if (env->context.IsEmpty() || v.IsEmpty())
     return false;
   env->object = v.As<v8::Object>();
   return true;
@@ -390,8 +458,8 @@ bool CefV8ValueImpl::HasCaught(ObjectEnv* env, v8::TryCatch& try_catch) {
 }
 
 CefRefPtr<CefV8Value> CefV8ValueImpl::Wrap(ObjectEnv* env, v8::Local<v8::Value> value) {
-  // Only objects belong to a context.
-  return WrapValue(env->isolate, value, value->IsObject() ? StateOf(env->context) : nullptr);
+  // Only objects belong to a context; its record is looked up only for them.
+  return WrapValueIn(env->isolate, value, env->context);
 }
 
 bool CefV8ValueImpl::IsUserCreated() {
@@ -717,6 +785,25 @@ CefString ReadString(v8::Isolate* isolate, v8::Local<v8::String> s) {
                    static_cast<size_t>(length), true);
 }
 
+// A primitive held by value for |value|; null for objects and the other
+// kinds that need a handle. The header-inline tests come first.
+CefRefPtr<CefV8Value> WrapLight(v8::Isolate* isolate, v8::Local<v8::Value> value) {
+  if (value->IsString()) {
+    auto* made = new CefV8ValueImpl(Kind::kString);
+    made->set_string(ReadString(isolate, value.As<v8::String>()));
+    return made;
+  }
+  if (value->IsNull())
+    return new CefV8ValueImpl(Kind::kNull);
+  if (value->IsUndefined())
+    return new CefV8ValueImpl(Kind::kUndefined);
+  if (value->IsNumber())
+    return MakeNumber(value.As<v8::Number>()->Value());
+  if (value->IsBoolean())
+    return MakeBool(value->IsTrue());
+  return nullptr;
+}
+
 }  // namespace
 
 CefRefPtr<CefV8Value> WrapValue(v8::Isolate* isolate,
@@ -724,25 +811,26 @@ CefRefPtr<CefV8Value> WrapValue(v8::Isolate* isolate,
                                 std::shared_ptr<ContextState> state) {
   if (!isolate || value.IsEmpty())
     return nullptr;
-  if (value->IsObject())
-    return new CefV8ValueImpl(isolate, value, std::move(state));
-  if (value->IsNumber())
-    return MakeNumber(value.As<v8::Number>()->Value());
-  if (value->IsString()) {
-    auto* made = new CefV8ValueImpl(Kind::kString);
-    made->set_string(ReadString(isolate, value.As<v8::String>()));
-    return made;
-  }
-  if (value->IsBoolean())
-    return MakeBool(value->IsTrue());
-  if (value->IsNull())
-    return new CefV8ValueImpl(Kind::kNull);
-  if (value->IsUndefined())
-    return new CefV8ValueImpl(Kind::kUndefined);
-  return new CefV8ValueImpl(isolate, value, nullptr);
+  if (CefRefPtr<CefV8Value> light = WrapLight(isolate, value))
+    return light;
+  const bool is_object = value->IsObject();
+  return new CefV8ValueImpl(isolate, value, is_object, is_object ? std::move(state) : nullptr);
 }
 
-bool UnwrapValue(CefRefPtr<CefV8Value> value, v8::Isolate* isolate, v8::Local<v8::Value>* out) {
+CefRefPtr<CefV8Value> WrapValueIn(v8::Isolate* isolate,
+                                  v8::Local<v8::Value> value,
+                                  v8::Local<v8::Context> context) {
+  if (!isolate || value.IsEmpty())
+    return nullptr;
+  if (CefRefPtr<CefV8Value> light = WrapLight(isolate, value))
+    return light;
+  const bool is_object = value->IsObject();
+  return new CefV8ValueImpl(isolate, value, is_object, is_object ? StateOf(context) : nullptr);
+}
+
+bool UnwrapValue(const CefRefPtr<CefV8Value>& value,
+                 v8::Isolate* isolate,
+                 v8::Local<v8::Value>* out) {
   CefV8ValueImpl* impl = Impl(value);
   if (!impl || !isolate)
     return false;

@@ -2,6 +2,10 @@
 // collects the object, or when its context is released, whichever is first.
 #include "tests/cef/runtime_fixture.h"
 
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace cef_test {
 namespace {
 
@@ -158,6 +162,40 @@ TEST_F(LifetimeTest, PrimitivesOutliveTheirContext) {
   EXPECT_TRUE(number->IsValid());
   EXPECT_EQ(5, number->GetIntValue());
   EXPECT_FALSE(object->IsValid());
+}
+
+// Wrapper memory is reused once a wrapper is released, also when the
+// release happens on a thread that then ends: a new wrapper shows only
+// what it was made with.
+TEST_F(LifetimeTest, ReusedWrappersCarryNothingOver) {
+  ScopedEnter enter(MainContext());
+  std::vector<CefRefPtr<CefV8Value>> values;
+  for (int i = 0; i < 3000; ++i) {
+    values.push_back(i % 2 ? CefV8Value::CreateString("text " + std::to_string(i))
+                           : CefV8Value::CreateObject(nullptr));
+  }
+  // Strings only: an object released off the render thread leaves its
+  // handle to the isolate.
+  std::vector<CefRefPtr<CefV8Value>> elsewhere;
+  for (size_t i = 1; i < values.size(); i += 2)
+    elsewhere.push_back(values[i]);
+  values.clear();
+  std::thread other([&] { elsewhere.clear(); });
+  other.join();
+
+  for (int i = 0; i < 3000; ++i)
+    values.push_back(CefV8Value::CreateDouble(i + 0.5));
+  for (int i = 0; i < 3000; ++i) {
+    CefRefPtr<CefV8Value> value = values[static_cast<size_t>(i)];
+    ASSERT_TRUE(value->IsDouble());
+    EXPECT_FALSE(value->IsString() || value->IsObject());
+    EXPECT_TRUE(value->GetStringValue().empty());
+    EXPECT_EQ(i + 0.5, value->GetDoubleValue());
+  }
+  CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(2);
+  EXPECT_TRUE(array->SetValue(0, values[7]));
+  EXPECT_TRUE(array->GetValue(0)->IsSame(values[7]));
+  EXPECT_EQ(7.5, array->GetValue(0)->GetDoubleValue());
 }
 
 }  // namespace
