@@ -249,12 +249,13 @@ class CNuvCanonicalReader {
   bool PlainString(const char** begin, const char** end) {
     if (m_at == m_end || *m_at != '"')
       return false;
+    // One pass: these strings are a few bytes long, shorter than what a
+    // library search needs to pay off.
     const char* start = m_at + 1;
-    const void* quote = std::memchr(start, '"', static_cast<size_t>(m_end - start));
-    if (!quote)
-      return false;
-    const char* close = static_cast<const char*>(quote);
-    if (std::memchr(start, '\\', static_cast<size_t>(close - start)))
+    const char* close = start;
+    while (close < m_end && *close != '"' && *close != '\\')
+      ++close;
+    if (close == m_end || *close != '"')
       return false;
     *begin = start;
     *end = close;
