@@ -11,7 +11,8 @@ TEST(V8Link, EvaluatesOnePlusOne) {
   std::unique_ptr<v8::Platform> platform = v8::platform::NewDefaultPlatform();
   v8::V8::InitializePlatform(platform.get());
   ASSERT_TRUE(v8::V8::Initialize());
-  std::unique_ptr<v8::ArrayBuffer::Allocator> allocator(v8::ArrayBuffer::Allocator::NewDefaultAllocator());
+  std::unique_ptr<v8::ArrayBuffer::Allocator> allocator(
+      v8::ArrayBuffer::Allocator::NewDefaultAllocator());
   v8::Isolate::CreateParams params;
   params.array_buffer_allocator = allocator.get();
   v8::Isolate* isolate = v8::Isolate::New(params);
