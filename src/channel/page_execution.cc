@@ -5,7 +5,6 @@
 #include "include/cef_v8.h"
 #include "src/app/process_global.h"
 #include "src/bridge/bridge_requests.h"
-#include "src/common/format_text.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
 #include "src/values/v8_to_json.h"
@@ -78,6 +77,20 @@ bool ExecuteInMainFrame(CefRefPtr<CefBrowser> browser, std::string* result, Call
   return true;
 }
 
+// The wrapper with the script text in place of its %1. The script goes in
+// whole and unchanged: a zero unit inside it (legal in script source) must
+// not cut it short, and its percent signs are not placeholders.
+std::u16string WrapScript(const std::u16string& script) {
+  const std::u16string wrapper(kScriptWrapper);
+  const size_t placeholder = wrapper.find(u"%1");
+  std::u16string wrapped;
+  wrapped.reserve(wrapper.size() + script.size());
+  wrapped.append(wrapper, 0, placeholder);
+  wrapped.append(script);
+  wrapped.append(wrapper, placeholder + 2, std::u16string::npos);
+  return wrapped;
+}
+
 // The arguments of a call, from their JSON array text, as page values of the
 // entered frame.
 CefV8ValueList ArgumentsFromJson(const CNuvEnteredMainFrame& scope,
@@ -96,7 +109,7 @@ bool RunScript(CefRefPtr<CefBrowser> browser, const std::u16string& script, std:
         CefRefPtr<CefV8Value> evalFunction = GetFunction(global, u"eval");
         if (!evalFunction)
           return false;
-        const std::u16string wrapped = FormatText(std::u16string(kScriptWrapper), script);
+        const std::u16string wrapped = WrapScript(script);
         CefV8ValueList arguments;
         arguments.push_back(CefV8Value::CreateString(U16ToCef(wrapped)));
         *value = evalFunction->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);

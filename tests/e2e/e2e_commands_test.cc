@@ -133,6 +133,17 @@ TEST_F(CommandTest, ScriptsRunAsGlobalCodeThroughTheWrapper) {
   EXPECT_EQ("NuvValueUndefined", Record(Script(u"// note\n"))["valueType"].asString());
 }
 
+TEST_F(CommandTest, ScriptWithAZeroUnitReachesEvalWhole) {
+  // A raw U+0000 inside a string literal is valid script; everything after
+  // it belongs to the script as well.
+  constexpr char16_t kScript[] = u"'a\0b'.length + 40";
+  const std::u16string script(kScript, sizeof(kScript) / sizeof(kScript[0]) - 1);
+  const WireList reply = Script(script);
+  ASSERT_EQ(4u, reply.size());
+  EXPECT_EQ(WireValue::Bool(true), reply[1]);
+  EXPECT_EQ(S(u"{\"browserId\":1,\"value\":43,\"valueType\":\"NuvValueInt\"}\n"), reply[3]);
+}
+
 TEST_F(CommandTest, ScriptWithoutEvalFailsAndIsLogged) {
   Script(u"globalThis.eval = 5", u"", u"setup");
   const WireList reply = Script(u"1+1", u"late.js", u"t2");
