@@ -26,8 +26,9 @@ class CNuvChromeBrowserComHelperWindow_RendererSide : public CefBase,
   using CallbackMap = std::map<int32_t, CefRefPtr<CNuvV8CallbackObjectHolder>>;
 
   // Replies nobody takes (late replies, wrong keys) are kept up to this
-  // many; beyond it the oldest is dropped, so a faulty client cannot grow
-  // the store without bound.
+  // many; beyond it the smallest key is dropped (for the one browser of a
+  // window, the oldest request), so a faulty client cannot grow the store
+  // without bound.
   static constexpr size_t kMaxStoredReplies = 1024;
 
   CNuvChromeBrowserComHelperWindow_RendererSide();
