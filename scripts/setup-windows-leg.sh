@@ -8,7 +8,7 @@
 # Environment: NUV_WINEPREFIX overrides the prefix location.
 set -euo pipefail
 
-NUV_WINEPREFIX="${NUV_WINEPREFIX:-$HOME/.cache/nuv-wineprefix}"
+NUV_WINEPREFIX="${NUV_WINEPREFIX:-${HOME:-/tmp}/.cache/nuv-wineprefix}"
 packages=(g++-mingw-w64-x86-64-posix wine wine64)
 
 log() { echo "[windows-leg setup] $*"; }

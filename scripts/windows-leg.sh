@@ -17,7 +17,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-mingw"
 jobs="${NUV_WINDOWS_JOBS:-2}"
 strict="${NUV_WINDOWS_LEG_STRICT:-1}"
-export NUV_WINEPREFIX="${NUV_WINEPREFIX:-$HOME/.cache/nuv-wineprefix}"
+export NUV_WINEPREFIX="${NUV_WINEPREFIX:-${HOME:-/tmp}/.cache/nuv-wineprefix}"
 
 say() { echo "[windows-leg] $*"; }
 start=$(date +%s)
