@@ -13,15 +13,22 @@
 #include "src/common/log.h"
 #include "src/common/text_conv.h"
 #include "src/common/text_file.h"
-#include "tests/win_common/win_test_util.h"
+#include "tests/common/test_util.h"
 
 namespace {
 
-using nuv_win_test::ChildResult;
-using nuv_win_test::ReadBytes;
-using nuv_win_test::ScratchDir;
-using nuv_win_test::Utf16Le;
-using nuv_win_test::WriteBytes;
+using nuv_test::ChildResult;
+using nuv_test::ReadBytes;
+using nuv_test::RunChild;
+using nuv_test::ScratchDir;
+using nuv_test::TestBinDir;
+using nuv_test::Utf16Le;
+using nuv_test::WriteBytes;
+
+std::wstring Wide(const std::string& utf8) {
+  const std::u16string text = nuv_test::U16(utf8);
+  return std::wstring(text.begin(), text.end());
+}
 
 std::string Dword(uint32_t value) {
   return std::string(reinterpret_cast<const char*>(&value), 4);
@@ -30,8 +37,8 @@ std::string Dword(uint32_t value) {
 // Copies the probe into `dir`, where it finds its own configuration.
 std::string CopyProbe(const ScratchDir& dir) {
   std::string probe = dir / "win_common_probe.exe";
-  std::wstring source = nuv_win_test::Wide(nuv_win_test::TestBinDir() + "win_common_probe.exe");
-  EXPECT_TRUE(CopyFileW(source.c_str(), nuv_win_test::Wide(probe).c_str(), FALSE));
+  std::wstring source = Wide(TestBinDir() + "win_common_probe.exe");
+  EXPECT_TRUE(CopyFileW(source.c_str(), Wide(probe).c_str(), FALSE));
   return probe;
 }
 
@@ -42,22 +49,24 @@ class ConfigTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(dir_.path().empty());
     probe_ = dir_ / "win_common_probe.exe";
-    ASSERT_TRUE(
-        CopyFileW(nuv_win_test::Wide(nuv_win_test::TestBinDir() + "win_common_probe.exe").c_str(),
-                  nuv_win_test::Wide(probe_).c_str(), FALSE));
-    inner_ = "NuvWinTest" + std::to_string(GetCurrentProcessId());
-    nuv_win_test::DeleteUserKey(inner_);
+    ASSERT_TRUE(CopyFileW(Wide(TestBinDir() + "win_common_probe.exe").c_str(), Wide(probe_).c_str(),
+                          FALSE));
+    inner_ = nuv_test::UniqueName("NuvWinTest");
   }
 
-  void TearDown() override { nuv_win_test::DeleteUserKey(inner_); }
+  // Stores the "LCID" value of this test's product as `type`; the key goes
+  // away with the fixture.
+  bool SetLcid(uint32_t type, const std::string& bytes) {
+    return settings_.SetRaw(inner_, "LCID", bytes, type);
+  }
 
   void WriteConfig(const std::string& name, const std::string& lines) {
     ASSERT_TRUE(WriteBytes(dir_ / name, lines));
   }
 
   ChildResult Run(const std::string& locale = "C.UTF-8") {
-    return nuv_win_test::RunChild(
-        probe_, {"global"}, {{"LC_ALL", locale}, {"TMP", dir_ / "tmp"}, {"TEMP", dir_ / "tmp"}});
+    return RunChild(probe_, {"global"},
+                    {{"LC_ALL", locale}, {"TMP", dir_ / "tmp"}, {"TEMP", dir_ / "tmp"}});
   }
 
   std::string Expected(const std::string& product, const std::string& lang) {
@@ -66,6 +75,7 @@ class ConfigTest : public ::testing::Test {
   }
 
   ScratchDir dir_;
+  nuv_test::UserSettings settings_;
   std::string probe_;
   std::string inner_;
 };
@@ -77,17 +87,17 @@ TEST_F(ConfigTest, RegistryLanguageIsFoldedAndLocalisesTheProductName) {
                   inner_ + "\r\n");
   // No key: the user's locale, en-US in the C locale.
   EXPECT_EQ(Run().output, Expected("Plain", "1033"));
-  ASSERT_TRUE(nuv_win_test::SetUserValue(inner_, "LCID", REG_DWORD, Dword(0x0C04)));  // zh-HK
+  ASSERT_TRUE(SetLcid(REG_DWORD, Dword(0x0C04)));  // zh-HK
   EXPECT_EQ(Run().output, Expected("Traditional", "1028"));
-  ASSERT_TRUE(nuv_win_test::SetUserValue(inner_, "LCID", REG_DWORD, Dword(0x1004)));  // zh-SG
+  ASSERT_TRUE(SetLcid(REG_DWORD, Dword(0x1004)));  // zh-SG
   EXPECT_EQ(Run().output, Expected("Simplified", "2052"));
   // Four bytes of any type count; 0 means the user's locale.
-  ASSERT_TRUE(nuv_win_test::SetUserValue(inner_, "LCID", REG_BINARY, Dword(0x0404)));
+  ASSERT_TRUE(SetLcid(REG_BINARY, Dword(0x0404)));
   EXPECT_EQ(Run().output, Expected("Traditional", "1028"));
-  ASSERT_TRUE(nuv_win_test::SetUserValue(inner_, "LCID", REG_DWORD, Dword(0)));
+  ASSERT_TRUE(SetLcid(REG_DWORD, Dword(0)));
   EXPECT_EQ(Run().output, Expected("Plain", "1033"));
   // A value that is not four bytes long is no setting.
-  ASSERT_TRUE(nuv_win_test::SetUserValue(inner_, "LCID", REG_SZ, Utf16Le(u"3076") + '\0' + '\0'));
+  ASSERT_TRUE(SetLcid(REG_SZ, Utf16Le(u"3076") + '\0' + '\0'));
   EXPECT_EQ(Run().output, Expected("Plain", "1033"));
 }
 
@@ -96,7 +106,7 @@ TEST_F(ConfigTest, ExcludedLanguageTurnsLocalisationOff) {
               "[Common]\r\nProductName=Plain\r\nProductName_1028=Traditional\r\n"
               "InnerProductName=" +
                   inner_ + "\r\nUIExcludes=1033,1028\r\n");
-  ASSERT_TRUE(nuv_win_test::SetUserValue(inner_, "LCID", REG_DWORD, Dword(1028)));
+  ASSERT_TRUE(SetLcid(REG_DWORD, Dword(1028)));
   EXPECT_EQ(Run().output, Expected("Plain", "0"));
 }
 
@@ -182,7 +192,7 @@ TEST(LogTest, SizeLimitAndProcessesSharingTheFile) {
   WriteBytes(dir / "config.dat", "[Common]\r\nProductName=Nuv\r\n");
   // Exactly the limit: appended to.
   WriteBytes(path, "\xFF\xFE" + std::string(kMaxLogFileSize - 2, 'a'));
-  ChildResult first = nuv_win_test::RunChild(probe, {"log", path, "1", "kept"});
+  ChildResult first = RunChild(probe, {"log", path, "1", "kept"});
   ASSERT_EQ(first.exit_code, 0);
   std::string bytes = ReadBytes(path);
   EXPECT_GT(bytes.size(), kMaxLogFileSize);
@@ -191,7 +201,7 @@ TEST(LogTest, SizeLimitAndProcessesSharingTheFile) {
   EXPECT_NE(last.find(u" (" + Decimal(first.process_id) + u"-"), std::u16string::npos);
   // One byte more: deleted and started afresh with one mark.
   WriteBytes(path, "\xFF\xFE" + std::string(kMaxLogFileSize - 1, 'a'));
-  ASSERT_EQ(nuv_win_test::RunChild(probe, {"log", path, "3", "fresh"}).exit_code, 0);
+  ASSERT_EQ(RunChild(probe, {"log", path, "3", "fresh"}).exit_code, 0);
   std::string fresh = ReadBytes(path);
   EXPECT_LT(fresh.size(), 4096u) << "the old content is gone";
   std::u16string text = FromUtf16Le(fresh);
@@ -210,9 +220,9 @@ TEST(LogTest, DebugLinesFollowTheRealCommandLine) {
   std::string path = dir / "d.log";
   std::string probe = CopyProbe(dir);
   WriteBytes(dir / "config.dat", "[Common]\r\nProductName=Nuv\r\n");
-  ASSERT_EQ(nuv_win_test::RunChild(probe, {"debuglog", path, "hidden"}).exit_code, 0);
-  EXPECT_EQ(GetFileAttributesW(nuv_win_test::Wide(path).c_str()), INVALID_FILE_ATTRIBUTES);
-  ASSERT_EQ(nuv_win_test::RunChild(probe, {"debuglog", path, "shown", "/DEBUG"}).exit_code, 0);
+  ASSERT_EQ(RunChild(probe, {"debuglog", path, "hidden"}).exit_code, 0);
+  EXPECT_EQ(GetFileAttributesW(Wide(path).c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_EQ(RunChild(probe, {"debuglog", path, "shown", "/DEBUG"}).exit_code, 0);
   std::u16string text = FromUtf16Le(ReadBytes(path));
   EXPECT_NE(text.find(u": shown\r\n"), std::u16string::npos);
 }
