@@ -25,24 +25,15 @@ constexpr char kDocument[] =
     "{\"valueType\":\"NuvValueComObject\",\"objectId\":7,"
     "\"propertyNames\":\"title\\nsize\",\"methodNames\":\"open\\nclose\"}";
 
-class ProxyTest : public ::testing::Test {
+class ProxyTest : public nuv_test::PageTest {
  protected:
   void SetUp() override {
-    static int next = 2000;
-    browser_ = ++next;
-    context_ = nuv_test::OpenPage(browser_);
-    ASSERT_TRUE(context_);
-    // Tests run as the render-process callbacks do: inside the context.
-    ASSERT_TRUE(context_->Enter());
+    PageTest::SetUp();
     FlushDeferredReleases();
     host_.requests().clear();
   }
   void TearDown() override {
-    DestroyHelperWindow(browser_);
-    if (context_)
-      context_->Exit();
-    context_ = nullptr;
-    nuv_test::ClosePage(browser_);
+    PageTest::TearDown();
     nuv_test::Runtime()->CollectGarbage();
     FlushDeferredReleases();
   }
@@ -60,8 +51,6 @@ class ProxyTest : public ::testing::Test {
     return "{\"browserId\":" + std::to_string(browser_) + rest + "}";
   }
 
-  int browser_ = 0;
-  CefRefPtr<CefV8Context> context_;
   TestHostWindow host_;
 };
 

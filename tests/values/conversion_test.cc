@@ -21,24 +21,8 @@ namespace {
 using nuv_test::Eval;
 using nuv_test::EvalText;
 
-class ConversionTest : public ::testing::Test {
+class ConversionTest : public nuv_test::PageTest {
  protected:
-  void SetUp() override {
-    static int next = 1000;
-    browser_ = ++next;
-    context_ = nuv_test::OpenPage(browser_);
-    ASSERT_TRUE(context_);
-    // Tests run as the render-process callbacks do: inside the context.
-    ASSERT_TRUE(context_->Enter());
-  }
-  void TearDown() override {
-    DestroyHelperWindow(browser_);
-    if (context_)
-      context_->Exit();
-    context_ = nullptr;
-    nuv_test::ClosePage(browser_);
-  }
-
   std::string Encode(const std::string& code) {
     CefRefPtr<CefV8Value> value = Eval(context_, code);
     EXPECT_TRUE(value) << code;
@@ -57,9 +41,6 @@ class ConversionTest : public ::testing::Test {
   std::string Tagged(const std::string& rest) {
     return "{\"browserId\":" + std::to_string(browser_) + rest + "}\n";
   }
-
-  int browser_ = 0;
-  CefRefPtr<CefV8Context> context_;
 };
 
 TEST_F(ConversionTest, EncodesScalarsInTheFixedTestOrder) {

@@ -15,22 +15,8 @@
 
 namespace {
 
-class RecordTextReaderTest : public ::testing::Test {
+class RecordTextReaderTest : public nuv_test::PageTest {
  protected:
-  void SetUp() override {
-    static int next = 5000;
-    browser_ = ++next;
-    context_ = nuv_test::OpenPage(browser_);
-    ASSERT_TRUE(context_);
-    ASSERT_TRUE(context_->Enter());
-  }
-  void TearDown() override {
-    DestroyHelperWindow(browser_);
-    if (context_)
-      context_->Exit();
-    context_ = nullptr;
-    nuv_test::ClosePage(browser_);
-  }
   // Checks the two readers on `text`; returns whether the quick one took it.
   bool Check(const std::string& text) {
     nuv_test::DifferentialOutcome outcome =
@@ -41,9 +27,6 @@ class RecordTextReaderTest : public ::testing::Test {
   std::string Encode(const std::string& code) {
     return V8ValueToJsonText(browser_, context_, nuv_test::Eval(context_, code));
   }
-
-  int browser_ = 0;
-  CefRefPtr<CefV8Context> context_;
 };
 
 constexpr char kMixed[] =

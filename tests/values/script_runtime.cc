@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "include/cef_app.h"
+#include "src/bridge/helper_window.h"
 
 namespace nuv_test {
 namespace {
@@ -99,6 +100,23 @@ std::string EvalText(const CefRefPtr<CefV8Context>& context, const std::string& 
 
 int UncaughtExceptionCount() {
   return g_app->uncaught();
+}
+
+void PageTest::SetUp() {
+  // Every test of the binary gets a browser id no earlier test used.
+  static int next = 1000;
+  browser_ = ++next;
+  context_ = OpenPage(browser_);
+  ASSERT_TRUE(context_);
+  ASSERT_TRUE(context_->Enter());
+}
+
+void PageTest::TearDown() {
+  DestroyHelperWindow(browser_);
+  if (context_)
+    context_->Exit();
+  context_ = nullptr;
+  ClosePage(browser_);
 }
 
 }  // namespace nuv_test

@@ -5,6 +5,8 @@
 #ifndef NUV_TESTS_VALUES_SCRIPT_RUNTIME_H_
 #define NUV_TESTS_VALUES_SCRIPT_RUNTIME_H_
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "cef/runtime/render_runtime.h"
@@ -31,6 +33,18 @@ std::string EvalText(const CefRefPtr<CefV8Context>& context, const std::string& 
 
 // The number of uncaught exceptions reported so far.
 int UncaughtExceptionCount();
+
+// A test on a page of its own: a browser with a fresh id and a main-frame
+// context, entered for the whole test as the render-process callbacks are;
+// afterwards the browser's helper window and the browser go away.
+class PageTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  int browser_ = 0;
+  CefRefPtr<CefV8Context> context_;
+};
 
 }  // namespace nuv_test
 
