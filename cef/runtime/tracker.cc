@@ -47,6 +47,25 @@ void ThrowError(v8::Isolate* isolate, const CefString& text) {
   isolate->ThrowException(v8::Exception::Error(ToV8String(isolate, text)));
 }
 
+// What a native getter or function call hands back to script: nothing when
+// the client did not handle it, its exception text as a thrown Error, or its
+// result value.
+void FinishNativeCall(v8::Isolate* isolate,
+                      bool handled,
+                      const CefString& exception,
+                      const CefRefPtr<CefV8Value>& retval,
+                      v8::ReturnValue<v8::Value> returnValue) {
+  if (!handled)
+    return;
+  if (!exception.empty()) {
+    ThrowError(isolate, exception);
+    return;
+  }
+  v8::Local<v8::Value> result;
+  if (retval && UnwrapValue(retval, isolate, &result))
+    returnValue.Set(result);
+}
+
 CefV8ValueList WrapArguments(v8::Isolate* isolate,
                              const v8::FunctionCallbackInfo<v8::Value>& info,
                              const std::shared_ptr<ContextState>& state) {
@@ -145,15 +164,7 @@ void AccessorGetter(v8::Local<v8::Name> property, const v8::PropertyCallbackInfo
     exception = kNativeFailure;
     handled = true;
   }
-  if (!handled)
-    return;
-  if (!exception.empty()) {
-    ThrowError(isolate, exception);
-    return;
-  }
-  v8::Local<v8::Value> result;
-  if (retval && UnwrapValue(retval, isolate, &result))
-    info.GetReturnValue().Set(result);
+  FinishNativeCall(isolate, handled, exception, retval, info.GetReturnValue());
 }
 
 void AccessorSetter(v8::Local<v8::Name> property,
@@ -202,15 +213,7 @@ void FunctionCallback(const v8::FunctionCallbackInfo<v8::Value>& info) {
     exception = kNativeFailure;
     handled = true;
   }
-  if (!handled)
-    return;
-  if (!exception.empty()) {
-    ThrowError(isolate, exception);
-    return;
-  }
-  v8::Local<v8::Value> result;
-  if (retval && UnwrapValue(retval, isolate, &result))
-    info.GetReturnValue().Set(result);
+  FinishNativeCall(isolate, handled, exception, retval, info.GetReturnValue());
 }
 
 }  // namespace internal
