@@ -13,6 +13,7 @@
 
 #include "cef/runtime/browser_impl.h"
 #include "cef/runtime/runtime_internal.h"
+#include "cef/runtime/script_epoch.h"
 
 namespace cefrt {
 namespace internal {
@@ -153,6 +154,7 @@ RenderRuntimeImpl::~RenderRuntimeImpl() {
   handler_ = nullptr;
   app_ = nullptr;
   InvalidateAllValues();
+  ForgetArrayStoreFinding();
   g_runtime = nullptr;
   g_live_serial = 0;
   t_isolate = nullptr;
@@ -328,6 +330,7 @@ bool RenderRuntimeImpl::DeliverProcessMessage(int browser_id,
 void RenderRuntimeImpl::CollectGarbage() {
   // A full collection whose weak callbacks (both passes) have all run when
   // it returns; pump the platform too in case V8 posted any as tasks.
+  ScriptRunScope script_run;
   isolate_->LowMemoryNotification();
   while (v8::platform::PumpMessageLoop(Platform(), isolate_)) {
   }
@@ -376,6 +379,7 @@ bool RunPageCode(ContextState* state, const CefString& source, const CefString& 
   v8::Local<v8::Context> context = state->context.Get(isolate);
   v8::Context::Scope context_scope(context);
   // Verbose: whatever escapes the page code reaches OnUncaughtException.
+  ScriptRunScope script_run;
   v8::TryCatch try_catch(isolate);
   try_catch.SetVerbose(true);
   v8::ScriptOrigin origin(isolate, ToV8String(isolate, url), line > 0 ? line - 1 : 0, 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cef/runtime/runtime_internal.h"
+#include "cef/runtime/script_epoch.h"
 
 namespace cefrt {
 namespace internal {
@@ -28,6 +29,8 @@ v8::Local<v8::Private> TrackerKey(v8::Isolate* isolate) {
 
 // Second pass: the object is gone; drop the client's references exactly once.
 void ReleaseCollected(const v8::WeakCallbackInfo<Tracker>& info) {
+  // The client's release code may come between two steps of page code.
+  ScriptRunScope script;
   Tracker* tracker = info.GetParameter();
   auto it = Trackers().find(tracker);
   if (it == Trackers().end())
@@ -146,6 +149,8 @@ size_t CountTrackersHoldingReferences() {
 }
 
 void AccessorGetter(v8::Local<v8::Name> property, const v8::PropertyCallbackInfo<v8::Value>& info) {
+  // Page code ran up to here and runs again after.
+  ScriptRunScope script;
   v8::Isolate* isolate = info.GetIsolate();
   if (!info.Data()->IsExternal() || !CurrentIsolate())
     return;
@@ -170,6 +175,8 @@ void AccessorGetter(v8::Local<v8::Name> property, const v8::PropertyCallbackInfo
 void AccessorSetter(v8::Local<v8::Name> property,
                     v8::Local<v8::Value> value,
                     const v8::PropertyCallbackInfo<void>& info) {
+  // Page code ran up to here and runs again after.
+  ScriptRunScope script;
   v8::Isolate* isolate = info.GetIsolate();
   if (!info.Data()->IsExternal() || !CurrentIsolate())
     return;
@@ -193,6 +200,8 @@ void AccessorSetter(v8::Local<v8::Name> property,
 }
 
 void FunctionCallback(const v8::FunctionCallbackInfo<v8::Value>& info) {
+  // Page code ran up to here and runs again after.
+  ScriptRunScope script;
   v8::Isolate* isolate = info.GetIsolate();
   if (!info.Data()->IsExternal() || !CurrentIsolate())
     return;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cef/runtime/browser_impl.h"
+#include "cef/runtime/script_epoch.h"
 
 namespace cefrt {
 namespace internal {
@@ -90,6 +91,7 @@ bool CefV8ContextImpl::Eval(const CefString& code,
 
   // Like CEF: the page's own global eval, called with the global object as
   // receiver, so the code runs as global code.
+  ScriptRunScope script;
   v8::Local<v8::Value> eval;
   {
     v8::TryCatch lookup(isolate);

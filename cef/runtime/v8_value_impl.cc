@@ -7,6 +7,9 @@
 // apart from the original) and become a V8 handle only when they are handed
 // back to script. Only objects and other V8-only kinds (symbols, big
 // integers) keep a global handle and an entry in the wrapper registry.
+//
+// An array made by CreateArray gathers its elements in C++ until V8 first
+// needs it (fresh_array.h).
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -17,7 +20,9 @@
 #include <typeinfo>
 #include <unordered_set>
 
+#include "cef/runtime/fresh_array.h"
 #include "cef/runtime/runtime_internal.h"
+#include "cef/runtime/script_epoch.h"
 
 namespace cefrt {
 namespace internal {
@@ -34,6 +39,8 @@ class CefV8ValueImpl final : public CefV8Value {
                  std::shared_ptr<ContextState> state);
   // A primitive held by value (any kind but kHandle).
   explicit CefV8ValueImpl(Kind kind);
+  // A new array of |state|'s context whose elements are still in C++.
+  CefV8ValueImpl(std::unique_ptr<FreshArray> fresh, std::shared_ptr<ContextState> state);
   ~CefV8ValueImpl() override;
 
   // Wrappers come and go by the hundred thousand when a large array is
@@ -50,7 +57,10 @@ class CefV8ValueImpl final : public CefV8Value {
   v8::Local<v8::Value> Handle(v8::Isolate* isolate);
   const ContextState* state() const { return state_.get(); }
   bool is_object() const { return is_object_; }
-  void Invalidate() { handle_.reset(); }
+  void Invalidate() {
+    handle_.reset();
+    fresh_.reset();
+  }
 
   bool IsValid() override;
   bool IsUndefined() override { return Test(kind_ == Kind::kUndefined, &v8::Value::IsUndefined); }
@@ -126,6 +136,12 @@ class CefV8ValueImpl final : public CefV8Value {
   bool IsInt32Number() const;
   bool IsUint32Number() const;
   bool SameLight(const CefV8ValueImpl& other) const;
+  // Keeps |value| as element |index| of a fresh array; false when the store
+  // has to go to V8 (which then makes the array first).
+  bool StoreFresh(int index, const CefRefPtr<CefV8Value>& value);
+  // Gives a fresh array's elements to V8: from now on it is a handle.
+  void MakeFreshArray(v8::Isolate* isolate);
+  bool FreshUsable() const { return fresh_ && state_ && state_->valid; }
 
   Kind kind_ = Kind::kHandle;
   bool bool_ = false;
@@ -133,6 +149,7 @@ class CefV8ValueImpl final : public CefV8Value {
   CefString string_;
   uint64_t generation_ = 0;
   std::unique_ptr<v8::Global<v8::Value>> handle_;
+  std::unique_ptr<FreshArray> fresh_;
   std::shared_ptr<ContextState> state_;
   bool is_object_ = false;
   bool rethrow_ = false;
@@ -263,6 +280,13 @@ CefV8ValueImpl::CefV8ValueImpl(v8::Isolate* isolate,
   Registry().insert(this);
 }
 
+CefV8ValueImpl::CefV8ValueImpl(std::unique_ptr<FreshArray> fresh,
+                               std::shared_ptr<ContextState> state)
+    : fresh_(std::move(fresh)), state_(std::move(state)), is_object_(true) {
+  std::lock_guard<std::mutex> lock(g_registry_lock);
+  Registry().insert(this);
+}
+
 CefV8ValueImpl::~CefV8ValueImpl() {
   if (is_light())
     return;
@@ -273,8 +297,61 @@ CefV8ValueImpl::~CefV8ValueImpl() {
   // A handle may only be freed on the isolate's thread; elsewhere it is
   // left to the isolate (releasing a value off the render thread is a
   // caller error that must not crash).
-  if (handle_ && !CurrentIsolate())
-    (void)handle_.release();
+  if (!CurrentIsolate()) {
+    if (handle_)
+      (void)handle_.release();
+    if (fresh_)
+      fresh_->LeakHandles();
+  }
+}
+
+void CefV8ValueImpl::MakeFreshArray(v8::Isolate* isolate) {
+  std::unique_ptr<FreshArray> fresh = std::move(fresh_);
+  v8::HandleScope scope(isolate);
+  v8::Local<v8::Context> context = state_->context.Get(isolate);
+  v8::Context::Scope context_scope(context);
+  handle_ = std::make_unique<v8::Global<v8::Value>>(isolate, fresh->Build(isolate, context));
+}
+
+bool CefV8ValueImpl::StoreFresh(int index, const CefRefPtr<CefV8Value>& value) {
+  v8::Isolate* isolate = CurrentIsolate();
+  CefV8ValueImpl* element = Impl(value);
+  // What the store into V8 would need: a current context and a value.
+  if (!isolate || !element || element == this || !FreshUsable() || !isolate->InContext() ||
+      static_cast<uint32_t>(index) >= fresh_->length())
+    return false;
+  const uint32_t at = static_cast<uint32_t>(index);
+  if (!element->is_light()) {
+    v8::HandleScope scope(isolate);
+    // A fresh array stored into another is made now.
+    v8::Local<v8::Value> handle = element->Handle(isolate);
+    if (handle.IsEmpty() || !fresh_ || !ArrayStoresAreQuiet(isolate, *state_))
+      return false;
+    fresh_->StoreHandle(at, isolate, handle);
+    return true;
+  }
+  if (!element->LightUsable() || !ArrayStoresAreQuiet(isolate, *state_))
+    return false;
+  switch (element->kind_) {
+    case Kind::kUndefined:
+      fresh_->StoreUndefined(at);
+      return true;
+    case Kind::kNull:
+      fresh_->StoreNull(at);
+      return true;
+    case Kind::kBool:
+      fresh_->StoreBool(at, element->bool_);
+      return true;
+    case Kind::kNumber:
+      fresh_->StoreNumber(at, element->number_);
+      return true;
+    case Kind::kString:
+      return fresh_->StoreString(at, reinterpret_cast<const char16_t*>(element->string_.c_str()),
+                                 element->string_.length());
+    case Kind::kHandle:
+      break;
+  }
+  return false;
 }
 
 v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
@@ -294,6 +371,8 @@ v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
         return ToV8String(isolate, string_);
     }
   }
+  if (fresh_ && FreshUsable())
+    MakeFreshArray(isolate);
   if (!handle_ || (state_ && !state_->valid))
     return v8::Local<v8::Value>();
   return handle_->Get(isolate);
@@ -302,7 +381,8 @@ v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
 bool CefV8ValueImpl::IsValid() {
   if (is_light())
     return CurrentIsolate() && LightUsable();
-  return CurrentIsolate() && handle_ && !handle_->IsEmpty() && (!state_ || state_->valid);
+  return CurrentIsolate() && (fresh_ || (handle_ && !handle_->IsEmpty())) &&
+         (!state_ || state_->valid);
 }
 
 bool CefV8ValueImpl::Test(bool light, bool (v8::Value::*test)() const) {
@@ -311,6 +391,8 @@ bool CefV8ValueImpl::Test(bool light, bool (v8::Value::*test)() const) {
     return false;
   if (is_light())
     return light && LightUsable();
+  if (FreshUsable())
+    return test == &v8::Value::IsObject || test == &v8::Value::IsArray;
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> v = Handle(isolate);
   if (v.IsEmpty())
@@ -502,6 +584,7 @@ bool CefV8ValueImpl::HasValue(const CefString& key) {
   ObjectEnv env;
   if (!BeginObject(&env))
     return false;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   bool has = env.object->Has(env.context, ToV8String(env.isolate, key)).FromMaybe(false);
   return !try_catch.HasCaught() && has;
@@ -511,6 +594,7 @@ bool CefV8ValueImpl::HasValue(int index) {
   ObjectEnv env;
   if (index < 0 || !BeginObject(&env))
     return false;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   bool has = env.object->Has(env.context, static_cast<uint32_t>(index)).FromMaybe(false);
   return !try_catch.HasCaught() && has;
@@ -520,6 +604,7 @@ bool CefV8ValueImpl::DeleteValue(const CefString& key) {
   ObjectEnv env;
   if (!BeginObject(&env))
     return false;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::Maybe<bool> deleted = env.object->Delete(env.context, ToV8String(env.isolate, key));
@@ -530,6 +615,7 @@ bool CefV8ValueImpl::DeleteValue(int index) {
   ObjectEnv env;
   if (index < 0 || !BeginObject(&env))
     return false;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::Maybe<bool> deleted = env.object->Delete(env.context, static_cast<uint32_t>(index));
@@ -540,6 +626,7 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(const CefString& key) {
   ObjectEnv env;
   if (!BeginObject(&env))
     return nullptr;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::MaybeLocal<v8::Value> result = env.object->Get(env.context, ToV8String(env.isolate, key));
@@ -552,6 +639,7 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(int index) {
   ObjectEnv env;
   if (index < 0 || !BeginObject(&env))
     return nullptr;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::MaybeLocal<v8::Value> result = env.object->Get(env.context, static_cast<uint32_t>(index));
@@ -569,16 +657,21 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
     return false;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
+  NoteObjectChanging(env.object);
   v8::Maybe<bool> set = env.object->DefineOwnProperty(
       env.context, ToV8String(env.isolate, key), v, static_cast<v8::PropertyAttribute>(attribute));
+  NoteObjectChanging(env.object);
   return !HasCaught(&env, try_catch) && set.FromMaybe(false);
 }
 
 bool CefV8ValueImpl::SetValue(int index, CefRefPtr<CefV8Value> value) {
+  if (fresh_ && index >= 0 && StoreFresh(index, value))
+    return true;
   ObjectEnv env;
   v8::Local<v8::Value> v;
   if (index < 0 || !BeginObject(&env) || !UnwrapValue(value, env.isolate, &v))
     return false;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::Maybe<bool> set = env.object->Set(env.context, static_cast<uint32_t>(index), v);
@@ -599,10 +692,12 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
       (attribute & V8_PROPERTY_ATTRIBUTE_READONLY) ? nullptr : AccessorSetter;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
+  NoteObjectChanging(env.object);
   v8::Maybe<bool> set = env.object->SetAccessor(
       env.context, ToV8String(env.isolate, key), AccessorGetter, setter,
       v8::External::New(env.isolate, tracker), static_cast<v8::AccessControl>(settings),
       static_cast<v8::PropertyAttribute>(attribute));
+  NoteObjectChanging(env.object);
   return !HasCaught(&env, try_catch) && set.FromMaybe(false);
 }
 
@@ -610,6 +705,7 @@ bool CefV8ValueImpl::GetKeys(std::vector<CefString>& keys) {
   ObjectEnv env;
   if (!BeginObject(&env))
     return false;
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   v8::Local<v8::Array> names;
   if (!env.object->GetOwnPropertyNames(env.context).ToLocal(&names))
@@ -677,6 +773,10 @@ int CefV8ValueImpl::AdjustExternallyAllocatedMemory(int change_in_bytes) {
 }
 
 int CefV8ValueImpl::GetArrayLength() {
+  if (FreshUsable()) {
+    v8::Isolate* isolate = CurrentIsolate();
+    return isolate && isolate->InContext() ? static_cast<int>(fresh_->length()) : 0;
+  }
   ObjectEnv env;
   if (!BeginObject(&env) || !env.object->IsArray())
     return 0;
@@ -744,6 +844,7 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8
     argv.push_back(v);
   }
 
+  ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::MaybeLocal<v8::Value> result = env.object.As<v8::Function>()->Call(
@@ -938,7 +1039,13 @@ CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
   v8::Local<v8::Context> context = isolate->GetCurrentContext();
   if (context.IsEmpty())
     return nullptr;
-  return WrapValue(isolate, v8::Array::New(isolate, length < 0 ? 0 : length), CurrentState());
+  std::shared_ptr<cefrt::internal::ContextState> state = CurrentState();
+  if (state && length > 0 && length <= cefrt::internal::FreshArray::kMaxLength) {
+    return new CefV8ValueImpl(
+        std::make_unique<cefrt::internal::FreshArray>(static_cast<uint32_t>(length)),
+        std::move(state));
+  }
+  return WrapValue(isolate, v8::Array::New(isolate, length < 0 ? 0 : length), state);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateFunction(const CefString& name,
