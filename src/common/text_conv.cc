@@ -1,5 +1,7 @@
 #include "src/common/text_conv.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -156,20 +158,25 @@ void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) 
   ApplyEntries(ParseTable(units), text);
 }
 
-std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp) {
-  const char* text = bytes.data();
-  size_t length = std::min(bytes.find('\0'), bytes.size());
-  if (length > 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+void MultiByteToWideInto(const char* bytes, size_t size, uint32_t cp, std::u16string* out) {
+  const char* text = bytes;
+  const char* zero = static_cast<const char*>(std::memchr(bytes, '\0', size));
+  size_t length = zero ? static_cast<size_t>(zero - bytes) : size;
+  if (length > 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
     text += 3;
     length -= 3;
     cp = kCodePageUtf8;
   }
-  std::u16string result;
-  if (nuv::platform::MultiByteToWide(cp, text, length, &result))
-    return result;
+  if (nuv::platform::MultiByteToWide(cp, text, length, out))
+    return;
   // Unknown code page: the system's ANSI conversion.
-  result.clear();
-  nuv::platform::MultiByteToWide(kCodePageAnsi, text, length, &result);
+  out->clear();
+  nuv::platform::MultiByteToWide(kCodePageAnsi, text, length, out);
+}
+
+std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp) {
+  std::u16string result;
+  MultiByteToWideInto(bytes.data(), bytes.size(), cp, &result);
   return result;
 }
 

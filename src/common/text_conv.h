@@ -60,5 +60,8 @@ void ApplyCharacterTableText(const std::u16string& table, std::u16string& text);
 // Converts zero-terminated `bytes` of code page `cp` (a leading UTF-8 mark
 // forces UTF-8); falls back to the ANSI code page when `cp` is unknown.
 std::u16string MultiByteToWideText(const std::string& bytes, uint32_t cp);
+// The same conversion of |size| bytes into |out| (replacing its text), for
+// callers that convert many texts and keep one buffer for them.
+void MultiByteToWideInto(const char* bytes, size_t size, uint32_t cp, std::u16string* out);
 
 #endif  // NUV_SRC_COMMON_TEXT_CONV_H_

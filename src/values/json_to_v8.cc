@@ -1,6 +1,8 @@
 #include "src/values/json_to_v8.h"
 
 #include <climits>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -214,24 +216,74 @@ class CNuvFlatDecoder {
     }
   }
 
-  // The "value" member as far as the type-driven reads need it (a string's
-  // text is read from the node).
-  static Json::Value Scalar(const CNuvFlatNode& node) {
+  // The typed reads of a record's "value", giving what JsonBool,
+  // JsonDouble and IntValue give for the same member read by Json::Reader
+  // (whose integers are 64-bit, and whose reals count as integers when
+  // they are whole).
+  static bool BoolOf(const CNuvFlatNode& node) {
     using Kind = CNuvFlatNode::Scalar;
     switch (node.scalar) {
       case Kind::kBool:
-        return Json::Value(node.boolValue);
+        return node.boolValue;
       case Kind::kInt:
-        return Json::Value(static_cast<Json::Int64>(node.intValue));
+        return node.intValue != 0;
       case Kind::kUInt:
-        return Json::Value(static_cast<Json::UInt64>(node.uintValue));
+        return node.uintValue != 0;
       case Kind::kReal:
-        return Json::Value(node.realValue);
-      case Kind::kString:
-        return Json::Value(Json::stringValue);
+        return node.realValue != 0.0;
       default:
-        return Json::Value();
+        return false;
     }
+  }
+
+  static double DoubleOf(const CNuvFlatNode& node) {
+    using Kind = CNuvFlatNode::Scalar;
+    switch (node.scalar) {
+      case Kind::kBool:
+        return node.boolValue ? 1.0 : 0.0;
+      case Kind::kInt:
+        return static_cast<double>(node.intValue);
+      case Kind::kUInt:
+        return static_cast<double>(node.uintValue);
+      case Kind::kReal:
+        return node.realValue;
+      default:
+        return 0.0;
+    }
+  }
+
+  static CefRefPtr<CefV8Value> IntOf(const CNuvFlatNode& node) {
+    using Kind = CNuvFlatNode::Scalar;
+    switch (node.scalar) {
+      case Kind::kBool:
+        return CefV8Value::CreateInt(node.boolValue ? 1 : 0);
+      case Kind::kInt:
+        if (node.intValue >= INT32_MIN && node.intValue <= INT32_MAX)
+          return CefV8Value::CreateInt(static_cast<int32>(node.intValue));
+        return CefV8Value::CreateDouble(static_cast<double>(node.intValue));
+      case Kind::kUInt:
+        if (node.uintValue <= UINT32_MAX)
+          return CefV8Value::CreateUInt(static_cast<uint32>(node.uintValue));
+        return CefV8Value::CreateDouble(static_cast<double>(node.uintValue));
+      case Kind::kReal: {
+        const double real = node.realValue;
+        if (real >= INT32_MIN && real <= INT32_MAX && std::trunc(real) == real)
+          return CefV8Value::CreateInt(static_cast<int32>(real));
+        if (real >= 0 && real <= UINT32_MAX && std::trunc(real) == real)
+          return CefV8Value::CreateUInt(static_cast<uint32>(real));
+        return CefV8Value::CreateDouble(real);
+      }
+      default:
+        return CefV8Value::CreateInt(0);
+    }
+  }
+
+  // A page string of the UTF-8 `text`, converted through one buffer kept
+  // for the whole text instead of a new string for each value.
+  CefRefPtr<CefV8Value> StringOf(const std::string& text) {
+    MultiByteToWideInto(text.data(), text.size(), kCodePageUtf8, &m_wide);
+    return CefV8Value::CreateString(CefString(
+        reinterpret_cast<const CefString::char_type*>(m_wide.data()), m_wide.size(), false));
   }
 
   CefRefPtr<CefV8Value> DecodeSingle(const CNuvFlatNode& node) {
@@ -241,20 +293,21 @@ class CNuvFlatDecoder {
     if (tag == kTagUnknown)
       return CefV8Value::CreateUndefined();
     if (tag == kTagBool)
-      return CefV8Value::CreateBool(JsonBool(Scalar(node)));
+      return CefV8Value::CreateBool(BoolOf(node));
     if (tag == kTagDate)
       return DateFromText(isString ? node.text : std::string());
     if (tag == kTagDouble)
-      return CefV8Value::CreateDouble(JsonDouble(Scalar(node)));
+      return CefV8Value::CreateDouble(DoubleOf(node));
     if (tag == kTagInt)
-      return IntValue(Scalar(node));
+      return IntOf(node);
     if (tag == kTagString)
-      return StringFromText(isString ? node.text : std::string());
+      return isString ? StringOf(node.text) : StringFromText(std::string());
     return NullValue();
   }
 
   const std::vector<CNuvFlatNode>& m_nodes;
   size_t m_at = 0;
+  std::u16string m_wide;
 };
 
 }  // namespace
@@ -285,12 +338,25 @@ CefV8ValueList JsonArrayToV8ValueList(uint32_t hostWindow,
 
 CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
                                              const std::string& text) {
+  // The node list of the last text read on this thread is kept with its
+  // room (up to a limit), so that the next large text does not pay for
+  // fresh memory again. Taken out while in use, in case a decode ever
+  // comes back here.
+  static thread_local std::vector<CNuvFlatNode> t_spareNodes;
+  constexpr size_t kKeptNodeBytes = size_t{8} << 20;
   std::vector<CNuvFlatNode> nodes;
-  if (!ReadCanonicalRecordText(text, &nodes) || nodes.empty())
-    return nullptr;
-  CNuvScopedContextEntry entry(context);
-  CNuvFlatDecoder decoder(nodes);
-  return decoder.Decode();
+  nodes.swap(t_spareNodes);
+  CefRefPtr<CefV8Value> value;
+  if (ReadCanonicalRecordText(text, &nodes) && !nodes.empty()) {
+    CNuvScopedContextEntry entry(context);
+    CNuvFlatDecoder decoder(nodes);
+    value = decoder.Decode();
+  }
+  if (nodes.capacity() * sizeof(CNuvFlatNode) <= kKeptNodeBytes) {
+    nodes.clear();
+    t_spareNodes.swap(nodes);
+  }
+  return value;
 }
 
 CefRefPtr<CefV8Value> JsonTextToV8Value(uint32_t hostWindow,

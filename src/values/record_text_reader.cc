@@ -79,12 +79,10 @@ class CNuvCanonicalReader {
     if (*m_at == '{')
       return Record();
     // Where a record was expected, a plain value only needs to be valid.
-    Node node;
-    if (!Scalar(&node))
+    if (!Scalar(&m_ignored))
       return false;
-    Node placeholder;
-    placeholder.type = Node::Type::kNonRecord;
-    m_nodes->push_back(std::move(placeholder));
+    m_nodes->emplace_back();
+    m_nodes->back().type = Node::Type::kNonRecord;
     return true;
   }
 
@@ -124,13 +122,47 @@ class CNuvCanonicalReader {
   }
 
   bool Record() {
-    ++m_at;  // {
-    Node record;
+    // Filled in place: a record holds only plain values, so no other node
+    // is added before it is complete.
+    m_nodes->emplace_back();
+    Node& record = m_nodes->back();
     record.type = Node::Type::kRecord;
+    if (!CompactRecord(&record)) {
+      record = Node();
+      record.type = Node::Type::kRecord;
+      if (!MemberwiseRecord(&record))
+        return false;
+    }
+    // Records with side effects (host objects, functions) take the full path.
+    return !(record.hasTag && (TagIs(record, kTagComObject) || TagIs(record, kTagV8Function) ||
+                               TagIs(record, kTagV8FunctionOtherBrowser)));
+  }
+
+  // The exact form both sides write, {"browserId":N,"value":V,"valueType":"T"}
+  // with nothing between the parts, read straight through. Any other text
+  // leaves m_at where it was, for the member-by-member reading, which
+  // reads these texts to the same result.
+  bool CompactRecord(Node* record) {
+    const char* const start = m_at;
+    const char* tagBegin = nullptr;
+    const char* tagEnd = nullptr;
+    if (Literal("{\"browserId\":") && m_at < m_end && Scalar(&m_ignored) &&
+        Literal(",\"value\":") && m_at < m_end && Scalar(record) && Literal(",\"valueType\":") &&
+        PlainString(&tagBegin, &tagEnd) && Literal("}")) {
+      record->hasTag = true;
+      record->tagBegin = tagBegin;
+      record->tagEnd = tagEnd;
+      return true;
+    }
+    m_at = start;
+    return false;
+  }
+
+  bool MemberwiseRecord(Node* record) {
+    ++m_at;  // {
     SkipSpaces();
     if (m_at < m_end && *m_at == '}') {
       ++m_at;
-      m_nodes->push_back(std::move(record));
       return true;
     }
     for (;;) {
@@ -144,25 +176,19 @@ class CNuvCanonicalReader {
         return false;
       ++m_at;
       SkipSpaces();
-      if (!Member(keyBegin, keyEnd, &record))
+      if (!Member(keyBegin, keyEnd, record))
         return false;
       SkipSpaces();
       if (m_at == m_end)
         return false;
       if (*m_at == '}') {
         ++m_at;
-        break;
+        return true;
       }
       if (*m_at != ',')
         return false;
       ++m_at;
     }
-    // Records with side effects (host objects, functions) take the full path.
-    if (record.hasTag && (TagIs(record, kTagComObject) || TagIs(record, kTagV8Function) ||
-                          TagIs(record, kTagV8FunctionOtherBrowser)))
-      return false;
-    m_nodes->push_back(std::move(record));
-    return true;
   }
 
   template <size_t N>
@@ -192,26 +218,16 @@ class CNuvCanonicalReader {
         record->tagEnd = end;
         return Delimited();
       }
-      Node ignored;
-      if (!Scalar(&ignored))
+      if (!Scalar(&m_ignored))
         return false;
       record->hasTag = false;
       return true;
     }
-    if (KeyIs(keyBegin, keyEnd, kKeyValue)) {
-      Node value;
-      if (!Scalar(&value))
-        return false;
-      record->scalar = value.scalar;
-      record->boolValue = value.boolValue;
-      record->intValue = value.intValue;
-      record->uintValue = value.uintValue;
-      record->realValue = value.realValue;
-      record->text = std::move(value.text);
-      return true;
-    }
-    Node ignored;
-    return Scalar(&ignored);
+    // Only the field that `scalar` names is read later, so a later "value"
+    // simply overwrites what an earlier one left.
+    if (KeyIs(keyBegin, keyEnd, kKeyValue))
+      return Scalar(record);
+    return Scalar(&m_ignored);
   }
 
   // A string, number, true, false or null into `node`'s scalar fields.
@@ -420,6 +436,8 @@ class CNuvCanonicalReader {
   const char* m_at;
   const char* const m_end;
   std::vector<Node>* m_nodes;
+  // Where members that are only checked are read (its text keeps its room).
+  Node m_ignored;
 };
 
 }  // namespace

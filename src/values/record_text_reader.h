@@ -33,10 +33,13 @@ struct CNuvFlatNode {
   const char* tagEnd = nullptr;
   Scalar scalar = Scalar::kMissing;
   bool boolValue = false;
-  int64_t intValue = 0;    // kInt (as jsoncpp keeps it: a signed integer)
-  uint64_t uintValue = 0;  // kUInt
-  double realValue = 0.0;  // kReal
-  std::string text;        // kString, unescaped
+  // The one of these that `scalar` names.
+  union {
+    int64_t intValue = 0;  // kInt (as jsoncpp keeps it: a signed integer)
+    uint64_t uintValue;    // kUInt
+    double realValue;      // kReal
+  };
+  std::string text;  // kString, unescaped
 };
 
 // Reads `text` into `nodes` (pointing into `text`). False when the text
