@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "include/internal/cef_time.h"
 #include "src/bridge/callback_holder.h"
@@ -182,7 +184,8 @@ class CNuvRecordDecoder {
 // exactly as CNuvRecordDecoder reads the same records from a Json::Value.
 class CNuvFlatDecoder {
  public:
-  explicit CNuvFlatDecoder(const std::vector<CNuvFlatNode>& nodes) : m_nodes(nodes) {}
+  explicit CNuvFlatDecoder(const CNuvFlatRecords& records)
+      : m_records(records), m_nodes(records.nodes) {}
 
   CefRefPtr<CefV8Value> Decode() {
     const CNuvFlatNode& node = m_nodes[m_at++];
@@ -280,7 +283,7 @@ class CNuvFlatDecoder {
 
   // A page string of the UTF-8 `text`, converted through one buffer kept
   // for the whole text instead of a new string for each value.
-  CefRefPtr<CefV8Value> StringOf(const std::string& text) {
+  CefRefPtr<CefV8Value> StringOf(std::string_view text) {
     MultiByteToWideInto(text.data(), text.size(), kCodePageUtf8, &m_wide);
     return CefV8Value::CreateString(CefString(
         reinterpret_cast<const CefString::char_type*>(m_wide.data()), m_wide.size(), false));
@@ -295,16 +298,17 @@ class CNuvFlatDecoder {
     if (tag == kTagBool)
       return CefV8Value::CreateBool(BoolOf(node));
     if (tag == kTagDate)
-      return DateFromText(isString ? node.text : std::string());
+      return DateFromText(isString ? std::string(m_records.TextOf(node)) : std::string());
     if (tag == kTagDouble)
       return CefV8Value::CreateDouble(DoubleOf(node));
     if (tag == kTagInt)
       return IntOf(node);
     if (tag == kTagString)
-      return isString ? StringOf(node.text) : StringFromText(std::string());
+      return isString ? StringOf(m_records.TextOf(node)) : StringFromText(std::string());
     return NullValue();
   }
 
+  const CNuvFlatRecords& m_records;
   const std::vector<CNuvFlatNode>& m_nodes;
   size_t m_at = 0;
   std::u16string m_wide;
@@ -338,23 +342,24 @@ CefV8ValueList JsonArrayToV8ValueList(uint32_t hostWindow,
 
 CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
                                              const std::string& text) {
-  // The node list of the last text read on this thread is kept with its
+  // The nodes of the last text read on this thread are kept with their
   // room (up to a limit), so that the next large text does not pay for
   // fresh memory again. Taken out while in use, in case a decode ever
   // comes back here.
-  static thread_local std::vector<CNuvFlatNode> t_spareNodes;
-  constexpr size_t kKeptNodeBytes = size_t{8} << 20;
-  std::vector<CNuvFlatNode> nodes;
-  nodes.swap(t_spareNodes);
+  static thread_local CNuvFlatRecords t_spare;
+  constexpr size_t kKeptBytes = size_t{8} << 20;
+  CNuvFlatRecords records;
+  std::swap(records, t_spare);
   CefRefPtr<CefV8Value> value;
-  if (ReadCanonicalRecordText(text, &nodes) && !nodes.empty()) {
+  if (ReadCanonicalRecordText(text, &records) && !records.nodes.empty()) {
     CNuvScopedContextEntry entry(context);
-    CNuvFlatDecoder decoder(nodes);
+    CNuvFlatDecoder decoder(records);
     value = decoder.Decode();
   }
-  if (nodes.capacity() * sizeof(CNuvFlatNode) <= kKeptNodeBytes) {
-    nodes.clear();
-    t_spareNodes.swap(nodes);
+  if (records.nodes.capacity() * sizeof(CNuvFlatNode) + records.unescaped.capacity() <=
+      kKeptBytes) {
+    records.source = nullptr;
+    std::swap(records, t_spare);
   }
   return value;
 }

@@ -49,8 +49,12 @@ void AppendUtf8(uint32_t code, std::string* out) {
 
 class CNuvCanonicalReader {
  public:
-  CNuvCanonicalReader(const std::string& text, std::vector<Node>* nodes)
-      : m_at(text.data()), m_end(text.data() + text.size()), m_nodes(nodes) {}
+  CNuvCanonicalReader(const std::string& text, CNuvFlatRecords* records)
+      : m_begin(text.data()),
+        m_at(text.data()),
+        m_end(text.data() + text.size()),
+        m_nodes(&records->nodes),
+        m_unescaped(&records->unescaped) {}
 
   bool Read() {
     SkipSpaces();
@@ -235,7 +239,7 @@ class CNuvCanonicalReader {
     const char c = *m_at;
     if (c == '"') {
       node->scalar = Node::Scalar::kString;
-      return String(&node->text) && Delimited();
+      return String(node) && Delimited();
     }
     if (c == '-' || IsDigit(c))
       return Number(node) && Delimited();
@@ -296,10 +300,35 @@ class CNuvCanonicalReader {
   }
 
   // A string with the usual escapes; bytes other than the quote and the
-  // backslash are taken as they are, as the reader takes them.
-  bool String(std::string* out) {
+  // backslash are taken as they are, as the reader takes them. Without
+  // escapes the node points into the text; with them the unescaped text
+  // goes to the end of m_unescaped.
+  bool String(Node* node) {
     ++m_at;  // "
-    out->clear();
+    const char* plain = m_at;
+    while (m_at < m_end && *m_at != '"' && *m_at != '\\')
+      ++m_at;
+    if (m_at == m_end)
+      return false;
+    if (*m_at == '"') {
+      node->textUnescaped = false;
+      node->textOffset = static_cast<uint32_t>(plain - m_begin);
+      node->textLength = static_cast<uint32_t>(m_at - plain);
+      ++m_at;
+      return true;
+    }
+    const size_t offset = m_unescaped->size();
+    m_unescaped->append(plain, static_cast<size_t>(m_at - plain));
+    if (!Unescape(m_unescaped) || m_unescaped->size() - offset > UINT32_MAX || offset > UINT32_MAX)
+      return false;
+    node->textUnescaped = true;
+    node->textOffset = static_cast<uint32_t>(offset);
+    node->textLength = static_cast<uint32_t>(m_unescaped->size() - offset);
+    return true;
+  }
+
+  // The rest of a string from a backslash at m_at, appended to `out`.
+  bool Unescape(std::string* out) {
     for (;;) {
       const char* plain = m_at;
       while (m_at < m_end && *m_at != '"' && *m_at != '\\')
@@ -433,22 +462,29 @@ class CNuvCanonicalReader {
     return false;
   }
 
+  const char* const m_begin;
   const char* m_at;
   const char* const m_end;
   std::vector<Node>* m_nodes;
-  // Where members that are only checked are read (its text keeps its room).
+  std::string* m_unescaped;
+  // Where members that are only checked are read.
   Node m_ignored;
 };
 
 }  // namespace
 
-bool ReadCanonicalRecordText(const std::string& text, std::vector<CNuvFlatNode>* nodes) {
-  nodes->clear();
+bool ReadCanonicalRecordText(const std::string& text, CNuvFlatRecords* records) {
+  records->nodes.clear();
+  records->unescaped.clear();
+  records->source = text.data();
+  // Offsets into the text are 32-bit.
+  if (text.size() > UINT32_MAX)
+    return false;
   // A record of the compact form takes some 50 bytes or more.
-  nodes->reserve(text.size() / 48 + 1);
-  CNuvCanonicalReader reader(text, nodes);
+  records->nodes.reserve(text.size() / 48 + 1);
+  CNuvCanonicalReader reader(text, records);
   if (reader.Read())
     return true;
-  nodes->clear();
+  records->nodes.clear();
   return false;
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One node of a record text, in document order. An array node is followed
@@ -25,31 +26,49 @@ struct CNuvFlatNode {
   enum class Scalar : unsigned char { kMissing, kNull, kBool, kInt, kUInt, kReal, kString };
 
   Type type = Type::kNonRecord;
-  uint32_t count = 0;
   // The record's "valueType" when it is a string without escapes; `hasTag`
   // false when it is missing or not a string.
   bool hasTag = false;
-  const char* tagBegin = nullptr;
-  const char* tagEnd = nullptr;
   Scalar scalar = Scalar::kMissing;
   bool boolValue = false;
+  // kString: where the unescaped text is (see CNuvFlatRecords::TextOf).
+  bool textUnescaped = false;
+  uint32_t count = 0;
+  uint32_t textOffset = 0;
+  uint32_t textLength = 0;
+  const char* tagBegin = nullptr;
+  const char* tagEnd = nullptr;
   // The one of these that `scalar` names.
   union {
     int64_t intValue = 0;  // kInt (as jsoncpp keeps it: a signed integer)
     uint64_t uintValue;    // kUInt
     double realValue;      // kReal
   };
-  std::string text;  // kString, unescaped
 };
 
-// Reads `text` into `nodes` (pointing into `text`). False when the text
-// uses anything beyond the compact form described above: comments, other
-// white space than blank, tab, CR and LF, keys or tags with escapes, members
-// that are objects or arrays, records that make host objects or refer to
-// functions, numbers with leading zeros, more than 18 digits or outside the
-// normal range of a double, surrogate escapes that do not form a pair,
-// arrays nested deeper than kMaxArrayNesting, or anything but white space
-// after the root value.
-bool ReadCanonicalRecordText(const std::string& text, std::vector<CNuvFlatNode>* nodes);
+// The nodes of one record text. Strings without escapes stay in the text
+// itself; the others are unescaped one after another into `unescaped`.
+struct CNuvFlatRecords {
+  std::vector<CNuvFlatNode> nodes;
+  std::string unescaped;
+  const char* source = nullptr;
+
+  // A kString node's text, UTF-8 as the record text holds it.
+  std::string_view TextOf(const CNuvFlatNode& node) const {
+    const char* base = node.textUnescaped ? unescaped.data() : source;
+    return std::string_view(base + node.textOffset, node.textLength);
+  }
+};
+
+// Reads `text` into `records` (pointing into `text`; what `records` held
+// before is dropped, its room kept). False when the text uses anything
+// beyond the compact form described above: comments, other white space
+// than blank, tab, CR and LF, keys or tags with escapes, members that are
+// objects or arrays, records that make host objects or refer to functions,
+// numbers with leading zeros, more than 18 digits or outside the normal
+// range of a double, surrogate escapes that do not form a pair, arrays
+// nested deeper than kMaxArrayNesting, anything but white space after the
+// root value, or a text of 4 GB or more.
+bool ReadCanonicalRecordText(const std::string& text, CNuvFlatRecords* records);
 
 #endif  // NUV_SRC_VALUES_RECORD_TEXT_READER_H_
