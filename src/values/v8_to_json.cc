@@ -231,8 +231,13 @@ class CNuvTextEmitter {
   void Null() { m_out->append("null"); }
   void Record(int32_t browserId, const RecordData& data) {
     using Kind = RecordData::Kind;
-    m_out->append("{\"browserId\":");
-    AppendJsonInt(browserId, m_out);
+    // Every record of a walk starts the same way: written once, copied after.
+    if (m_head.empty() || browserId != m_headBrowserId) {
+      m_head = "{\"browserId\":";
+      AppendJsonInt(browserId, &m_head);
+      m_headBrowserId = browserId;
+    }
+    m_out->append(m_head);
     switch (data.kind) {
       case Kind::kNone:
         break;
@@ -273,9 +278,9 @@ class CNuvTextEmitter {
     m_out->append("\"}");
   }
   void BeginArray(int length) {
-    // Every record takes at least 42 bytes: room for the elements at once
-    // instead of growing the text step by step.
-    const size_t needed = m_out->size() + static_cast<size_t>(length) * 48;
+    // Records of plain values take 42 to some 70 bytes: room for the
+    // elements at once instead of growing (and copying) the text on the way.
+    const size_t needed = m_out->size() + static_cast<size_t>(length) * 64;
     if (needed > m_out->capacity())
       m_out->reserve(std::max(needed, 2 * m_out->capacity()));
     m_out->push_back('[');
@@ -289,6 +294,8 @@ class CNuvTextEmitter {
 
  private:
   std::string* m_out;
+  std::string m_head;
+  int32_t m_headBrowserId = 0;
 };
 
 }  // namespace
