@@ -25,11 +25,19 @@ class FreshArray {
  public:
   // Arrays longer than this are made by V8 at once and filled one by one.
   static constexpr int kMaxLength = 1 << 20;
+  // Looks through the chain one array may cost (each a few microseconds).
+  static constexpr int kMaxLooks = 4;
 
   explicit FreshArray(uint32_t length) : length_(length) {}
   ~FreshArray();
 
   uint32_t length() const { return length_; }
+
+  // Counts one more look through the prototype chain made for a store into
+  // this array; false once there were so many that keeping the stores no
+  // longer pays (page code keeps running between them): the array should
+  // then go to V8 and take its stores one by one.
+  bool CountLook() { return ++looks_ <= kMaxLooks; }
 
   // Keep a value for element |index| (below length()). Primitives are kept
   // by value, their texts side by side in one buffer; anything else by a
@@ -63,6 +71,7 @@ class FreshArray {
   v8::Local<v8::Value> MakeElement(v8::Isolate* isolate, const Element& element) const;
 
   const uint32_t length_;
+  int looks_ = 0;
   std::vector<Element> elements_;
   std::u16string texts_;
   std::vector<std::unique_ptr<v8::Global<v8::Value>>> handles_;

@@ -91,7 +91,9 @@ void NoteObjectChanging(v8::Local<v8::Object> object) {
   }
 }
 
-bool ArrayStoresAreQuiet(v8::Isolate* isolate, const ContextState& state) {
+bool ArrayStoresAreQuiet(v8::Isolate* isolate, const ContextState& state, bool* looked) {
+  if (looked)
+    *looked = false;
   if (!state.valid)
     return false;
   if (!t_finding)
@@ -99,6 +101,8 @@ bool ArrayStoresAreQuiet(v8::Isolate* isolate, const ContextState& state) {
   ArrayStoreFinding* finding = t_finding;
   if (finding->epoch == t_epoch && finding->context_id == state.id)
     return finding->quiet;
+  if (looked)
+    *looked = true;
   v8::HandleScope scope(isolate);
   LookThroughChain(isolate, state.context.Get(isolate), finding);
   // Looking ran no page code, but went through V8 calls that step nothing:

@@ -39,8 +39,9 @@ void NoteObjectChanging(v8::Local<v8::Object> object);
 // True when a store into any hole of a new array of |state|'s context runs
 // no script and always succeeds: no object on the chain from that
 // context's Array.prototype has an indexed property, is a proxy or has an
-// interceptor. The finding is kept until the epoch steps.
-bool ArrayStoresAreQuiet(v8::Isolate* isolate, const ContextState& state);
+// interceptor. The finding is kept until the epoch steps; |looked| (when
+// given) tells whether this call had to look through the chain again.
+bool ArrayStoresAreQuiet(v8::Isolate* isolate, const ContextState& state, bool* looked = nullptr);
 
 // Drops the kept finding and its handles (before the isolate goes).
 void ForgetArrayStoreFinding();

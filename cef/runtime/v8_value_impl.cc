@@ -139,6 +139,8 @@ class CefV8ValueImpl final : public CefV8Value {
   // Keeps |value| as element |index| of a fresh array; false when the store
   // has to go to V8 (which then makes the array first).
   bool StoreFresh(int index, const CefRefPtr<CefV8Value>& value);
+  // Whether a store into this fresh array still only adds an element.
+  bool StoresStayQuiet(v8::Isolate* isolate);
   // Gives a fresh array's elements to V8: from now on it is a handle.
   void MakeFreshArray(v8::Isolate* isolate);
   bool FreshUsable() const { return fresh_ && state_ && state_->valid; }
@@ -313,6 +315,12 @@ void CefV8ValueImpl::MakeFreshArray(v8::Isolate* isolate) {
   handle_ = std::make_unique<v8::Global<v8::Value>>(isolate, fresh->Build(isolate, context));
 }
 
+bool CefV8ValueImpl::StoresStayQuiet(v8::Isolate* isolate) {
+  bool looked = false;
+  const bool quiet = ArrayStoresAreQuiet(isolate, *state_, &looked);
+  return quiet && (!looked || fresh_->CountLook());
+}
+
 bool CefV8ValueImpl::StoreFresh(int index, const CefRefPtr<CefV8Value>& value) {
   v8::Isolate* isolate = CurrentIsolate();
   CefV8ValueImpl* element = Impl(value);
@@ -325,12 +333,12 @@ bool CefV8ValueImpl::StoreFresh(int index, const CefRefPtr<CefV8Value>& value) {
     v8::HandleScope scope(isolate);
     // A fresh array stored into another is made now.
     v8::Local<v8::Value> handle = element->Handle(isolate);
-    if (handle.IsEmpty() || !fresh_ || !ArrayStoresAreQuiet(isolate, *state_))
+    if (handle.IsEmpty() || !fresh_ || !StoresStayQuiet(isolate))
       return false;
     fresh_->StoreHandle(at, isolate, handle);
     return true;
   }
-  if (!element->LightUsable() || !ArrayStoresAreQuiet(isolate, *state_))
+  if (!element->LightUsable() || !StoresStayQuiet(isolate))
     return false;
   switch (element->kind_) {
     case Kind::kUndefined:

@@ -72,6 +72,16 @@ TEST_F(FreshArrayTest, HolesLengthAndIdentityStayAsInV8) {
   EXPECT_EQ("1,2", Text(Eval("outer[0].join()")));
   EXPECT_TRUE(outer->GetValue(0)->IsSame(inner));
 
+  // Page code between every two stores: past a few looks through the
+  // chain the array goes to V8 and takes the rest one by one.
+  CefRefPtr<CefV8Value> busy = CefV8Value::CreateArray(10);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_TRUE(busy->SetValue(i, CefV8Value::CreateInt(i * i)));
+    Eval("void 0");
+  }
+  Publish(MainContext(), "busy", busy);
+  EXPECT_EQ("0,1,4,9,16,25,36,49,64,81", Text(Eval("busy.join()")));
+
   // Released before script ever saw it: nothing to tell.
   CefRefPtr<CefV8Value> dropped = CefV8Value::CreateArray(3);
   EXPECT_TRUE(dropped->SetValue(0, Eval("({})")));
