@@ -25,9 +25,15 @@ FreshArray::Element& FreshArray::ElementAt(uint32_t index) {
       size = static_cast<size_t>(index) + 1;
     elements_.resize(std::min<size_t>(size, length_));
   }
+  // What an overwritten element held is given back: its handle's place for
+  // the next handle, its text's room when it was the last text.
   Element& element = elements_[index];
-  if (element.kind == Kind::kHandle)
+  if (element.kind == Kind::kHandle) {
     handles_[element.offset].reset();
+    free_handles_.push_back(element.offset);
+  } else if (element.kind == Kind::kString && element.offset + element.size == texts_.size()) {
+    texts_.resize(element.offset);
+  }
   element = Element();
   return element;
 }
@@ -66,8 +72,15 @@ bool FreshArray::StoreString(uint32_t index, const char16_t* text, size_t length
 void FreshArray::StoreHandle(uint32_t index, v8::Isolate* isolate, v8::Local<v8::Value> value) {
   Element& element = ElementAt(index);
   element.kind = Kind::kHandle;
-  element.offset = static_cast<uint32_t>(handles_.size());
-  handles_.push_back(std::make_unique<v8::Global<v8::Value>>(isolate, value));
+  auto handle = std::make_unique<v8::Global<v8::Value>>(isolate, value);
+  if (free_handles_.empty()) {
+    element.offset = static_cast<uint32_t>(handles_.size());
+    handles_.push_back(std::move(handle));
+  } else {
+    element.offset = free_handles_.back();
+    free_handles_.pop_back();
+    handles_[element.offset] = std::move(handle);
+  }
 }
 
 v8::Local<v8::Value> FreshArray::MakeElement(v8::Isolate* isolate, const Element& element) const {

@@ -75,6 +75,7 @@ class FreshArray {
   std::vector<Element> elements_;
   std::u16string texts_;
   std::vector<std::unique_ptr<v8::Global<v8::Value>>> handles_;
+  std::vector<uint32_t> free_handles_;
 };
 
 }  // namespace internal

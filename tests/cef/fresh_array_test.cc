@@ -72,6 +72,18 @@ TEST_F(FreshArrayTest, HolesLengthAndIdentityStayAsInV8) {
   EXPECT_EQ("1,2", Text(Eval("outer[0].join()")));
   EXPECT_TRUE(outer->GetValue(0)->IsSame(inner));
 
+  // One element stored over and over, with objects and texts in turn: the
+  // last store wins, and what the earlier ones kept is given back.
+  CefRefPtr<CefV8Value> rewritten = CefV8Value::CreateArray(2);
+  EXPECT_TRUE(rewritten->SetValue(1, CefV8Value::CreateString("kept")));
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_TRUE(rewritten->SetValue(0, Eval("({n: " + std::to_string(i) + "})")));
+    EXPECT_TRUE(rewritten->SetValue(0, CefV8Value::CreateString("text " + std::to_string(i))));
+  }
+  EXPECT_TRUE(rewritten->SetValue(0, Eval("({n: 'last'})")));
+  Publish(MainContext(), "rewritten", rewritten);
+  EXPECT_EQ("last kept", Text(Eval("rewritten[0].n + ' ' + rewritten[1]")));
+
   // Page code between every two stores: past a few looks through the
   // chain the array goes to V8 and takes the rest one by one.
   CefRefPtr<CefV8Value> busy = CefV8Value::CreateArray(10);
