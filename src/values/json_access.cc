@@ -1,5 +1,7 @@
 #include "src/values/json_access.h"
 
+#include "src/values/record_scalar.h"
+
 const Json::Value& JsonMember(const Json::Value& value, const char* key) {
   static const Json::Value kNull;
   if (!value.isObject())
@@ -27,15 +29,9 @@ int32_t JsonId32(const Json::Value& value) {
 }
 
 bool JsonBool(const Json::Value& value) {
-  if (value.isBool())
-    return value.asBool();
-  if (value.isNumeric())
-    return value.asDouble() != 0.0;
-  return false;
+  return ScalarBool(ScalarOf(value));
 }
 
 double JsonDouble(const Json::Value& value) {
-  if (value.isNumeric() || value.isBool())
-    return value.asDouble();
-  return 0.0;
+  return ScalarDouble(ScalarOf(value));
 }

@@ -17,6 +17,7 @@
 #include "src/values/json_access.h"
 #include "src/values/json_text.h"
 #include "src/values/object_id_counter.h"
+#include "src/values/record_scalar.h"
 #include "src/values/record_text_reader.h"
 #include "src/values/scoped_context.h"
 #include "src/values/value_record.h"
@@ -30,16 +31,32 @@ CefRefPtr<CefV8Value> NullValue() {
 // "NuvValueInt": whole numbers that fit 32 bits keep their exact value
 // (2^31..2^32-1 as unsigned, as the encoder writes them); any other number
 // keeps its value as a double; booleans are 0 or 1; other types are 0.
-CefRefPtr<CefV8Value> IntValue(const Json::Value& value) {
-  if (value.isInt())
-    return CefV8Value::CreateInt(value.asInt());
-  if (value.isUInt())
-    return CefV8Value::CreateUInt(value.asUInt());
-  if (value.isNumeric())
-    return CefV8Value::CreateDouble(value.asDouble());
-  if (value.isBool())
-    return CefV8Value::CreateInt(value.asBool() ? 1 : 0);
-  return CefV8Value::CreateInt(0);
+CefRefPtr<CefV8Value> IntValue(const CNuvScalar& scalar) {
+  using Kind = CNuvScalar::Kind;
+  switch (scalar.kind) {
+    case Kind::kBool:
+      return CefV8Value::CreateInt(scalar.boolValue ? 1 : 0);
+    case Kind::kInt:
+      if (scalar.intValue >= INT32_MIN && scalar.intValue <= INT32_MAX)
+        return CefV8Value::CreateInt(static_cast<int32>(scalar.intValue));
+      return CefV8Value::CreateDouble(static_cast<double>(scalar.intValue));
+    case Kind::kUInt:
+      if (scalar.uintValue <= UINT32_MAX)
+        return CefV8Value::CreateUInt(static_cast<uint32>(scalar.uintValue));
+      return CefV8Value::CreateDouble(static_cast<double>(scalar.uintValue));
+    case Kind::kReal: {
+      // Whole reals count as integers, as jsoncpp counts them.
+      const double real = scalar.realValue;
+      const bool whole = std::trunc(real) == real;
+      if (whole && real >= INT32_MIN && real <= INT32_MAX)
+        return CefV8Value::CreateInt(static_cast<int32>(real));
+      if (whole && real >= 0 && real <= UINT32_MAX)
+        return CefV8Value::CreateUInt(static_cast<uint32>(real));
+      return CefV8Value::CreateDouble(real);
+    }
+    default:
+      return CefV8Value::CreateInt(0);
+  }
 }
 
 CefRefPtr<CefV8Value> DateFromText(const std::string& text) {
@@ -110,13 +127,13 @@ class CNuvRecordDecoder {
     if (tag == kTagUnknown)
       return CefV8Value::CreateUndefined();
     if (tag == kTagBool)
-      return CefV8Value::CreateBool(JsonBool(value));
+      return CefV8Value::CreateBool(ScalarBool(ScalarOf(value)));
     if (tag == kTagDate)
       return DateValue(value);
     if (tag == kTagDouble)
-      return CefV8Value::CreateDouble(JsonDouble(value));
+      return CefV8Value::CreateDouble(ScalarDouble(ScalarOf(value)));
     if (tag == kTagInt)
-      return IntValue(value);
+      return IntValue(ScalarOf(value));
     if (tag == kTagNull)
       return NullValue();
     if (tag == kTagComObject)
@@ -219,68 +236,6 @@ class CNuvFlatDecoder {
     }
   }
 
-  // The typed reads of a record's "value", giving what JsonBool,
-  // JsonDouble and IntValue give for the same member read by Json::Reader
-  // (whose integers are 64-bit, and whose reals count as integers when
-  // they are whole).
-  static bool BoolOf(const CNuvFlatNode& node) {
-    using Kind = CNuvFlatNode::Scalar;
-    switch (node.scalar) {
-      case Kind::kBool:
-        return node.boolValue;
-      case Kind::kInt:
-        return node.intValue != 0;
-      case Kind::kUInt:
-        return node.uintValue != 0;
-      case Kind::kReal:
-        return node.realValue != 0.0;
-      default:
-        return false;
-    }
-  }
-
-  static double DoubleOf(const CNuvFlatNode& node) {
-    using Kind = CNuvFlatNode::Scalar;
-    switch (node.scalar) {
-      case Kind::kBool:
-        return node.boolValue ? 1.0 : 0.0;
-      case Kind::kInt:
-        return static_cast<double>(node.intValue);
-      case Kind::kUInt:
-        return static_cast<double>(node.uintValue);
-      case Kind::kReal:
-        return node.realValue;
-      default:
-        return 0.0;
-    }
-  }
-
-  static CefRefPtr<CefV8Value> IntOf(const CNuvFlatNode& node) {
-    using Kind = CNuvFlatNode::Scalar;
-    switch (node.scalar) {
-      case Kind::kBool:
-        return CefV8Value::CreateInt(node.boolValue ? 1 : 0);
-      case Kind::kInt:
-        if (node.intValue >= INT32_MIN && node.intValue <= INT32_MAX)
-          return CefV8Value::CreateInt(static_cast<int32>(node.intValue));
-        return CefV8Value::CreateDouble(static_cast<double>(node.intValue));
-      case Kind::kUInt:
-        if (node.uintValue <= UINT32_MAX)
-          return CefV8Value::CreateUInt(static_cast<uint32>(node.uintValue));
-        return CefV8Value::CreateDouble(static_cast<double>(node.uintValue));
-      case Kind::kReal: {
-        const double real = node.realValue;
-        if (real >= INT32_MIN && real <= INT32_MAX && std::trunc(real) == real)
-          return CefV8Value::CreateInt(static_cast<int32>(real));
-        if (real >= 0 && real <= UINT32_MAX && std::trunc(real) == real)
-          return CefV8Value::CreateUInt(static_cast<uint32>(real));
-        return CefV8Value::CreateDouble(real);
-      }
-      default:
-        return CefV8Value::CreateInt(0);
-    }
-  }
-
   // A page string of the UTF-8 `text`, converted through one buffer kept
   // for the whole text instead of a new string for each value.
   CefRefPtr<CefV8Value> StringOf(std::string_view text) {
@@ -292,17 +247,17 @@ class CNuvFlatDecoder {
   CefRefPtr<CefV8Value> DecodeSingle(const CNuvFlatNode& node) {
     const CNuvTag tag =
         node.hasTag ? CNuvTag(node.tagBegin, node.tagEnd) : CNuvTag(nullptr, nullptr);
-    const bool isString = node.scalar == CNuvFlatNode::Scalar::kString;
+    const bool isString = node.value.kind == CNuvScalar::Kind::kString;
     if (tag == kTagUnknown)
       return CefV8Value::CreateUndefined();
     if (tag == kTagBool)
-      return CefV8Value::CreateBool(BoolOf(node));
+      return CefV8Value::CreateBool(ScalarBool(node.value));
     if (tag == kTagDate)
       return DateFromText(isString ? std::string(m_records.TextOf(node)) : std::string());
     if (tag == kTagDouble)
-      return CefV8Value::CreateDouble(DoubleOf(node));
+      return CefV8Value::CreateDouble(ScalarDouble(node.value));
     if (tag == kTagInt)
-      return IntOf(node);
+      return IntValue(node.value);
     if (tag == kTagString)
       return isString ? StringOf(m_records.TextOf(node)) : StringFromText(std::string());
     return NullValue();

@@ -227,30 +227,30 @@ class CNuvCanonicalReader {
       record->hasTag = false;
       return true;
     }
-    // Only the field that `scalar` names is read later, so a later "value"
+    // Only the field that `value.kind` names is read later, so a later "value"
     // simply overwrites what an earlier one left.
     if (KeyIs(keyBegin, keyEnd, kKeyValue))
       return Scalar(record);
     return Scalar(&m_ignored);
   }
 
-  // A string, number, true, false or null into `node`'s scalar fields.
+  // A string, number, true, false or null into `node`'s value.
   bool Scalar(Node* node) {
     const char c = *m_at;
     if (c == '"') {
-      node->scalar = Node::Scalar::kString;
+      node->value.kind = CNuvScalar::Kind::kString;
       return String(node) && Delimited();
     }
     if (c == '-' || IsDigit(c))
       return Number(node) && Delimited();
     if (Literal("true")) {
-      node->scalar = Node::Scalar::kBool;
-      node->boolValue = true;
+      node->value.kind = CNuvScalar::Kind::kBool;
+      node->value.boolValue = true;
     } else if (Literal("false")) {
-      node->scalar = Node::Scalar::kBool;
-      node->boolValue = false;
+      node->value.kind = CNuvScalar::Kind::kBool;
+      node->value.boolValue = false;
     } else if (Literal("null")) {
-      node->scalar = Node::Scalar::kNull;
+      node->value.kind = CNuvScalar::Kind::kNull;
     } else {
       return false;
     }
@@ -433,22 +433,22 @@ class CNuvCanonicalReader {
       // reader, whose handling of underflow is its own.
       if (value != 0 ? std::fabs(value) < 2.2250738585072014e-308 : HasNonZeroDigit(start, m_at))
         return false;
-      node->scalar = Node::Scalar::kReal;
-      node->realValue = value;
+      node->value.kind = CNuvScalar::Kind::kReal;
+      node->value.realValue = value;
       return true;
     }
     uint64_t magnitude = 0;
     for (const char* p = digits; p < m_at; ++p)
       magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
     if (negative) {
-      node->scalar = Node::Scalar::kInt;
-      node->intValue = -static_cast<int64_t>(magnitude);
+      node->value.kind = CNuvScalar::Kind::kInt;
+      node->value.intValue = -static_cast<int64_t>(magnitude);
     } else if (magnitude <= 2147483647u) {
-      node->scalar = Node::Scalar::kInt;
-      node->intValue = static_cast<int64_t>(magnitude);
+      node->value.kind = CNuvScalar::Kind::kInt;
+      node->value.intValue = static_cast<int64_t>(magnitude);
     } else {
-      node->scalar = Node::Scalar::kUInt;
-      node->uintValue = magnitude;
+      node->value.kind = CNuvScalar::Kind::kUInt;
+      node->value.uintValue = magnitude;
     }
     return true;
   }

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "src/values/record_scalar.h"
+
 // One node of a record text, in document order. An array node is followed
 // by its `count` elements (each with its own elements after it).
 struct CNuvFlatNode {
@@ -22,15 +24,10 @@ struct CNuvFlatNode {
     kRecord,     // a JSON object
     kNonRecord,  // JSON null, a string, number or boolean where a record goes
   };
-  // JSON type of a record's "value" member.
-  enum class Scalar : unsigned char { kMissing, kNull, kBool, kInt, kUInt, kReal, kString };
-
   Type type = Type::kNonRecord;
   // The record's "valueType" when it is a string without escapes; `hasTag`
   // false when it is missing or not a string.
   bool hasTag = false;
-  Scalar scalar = Scalar::kMissing;
-  bool boolValue = false;
   // kString: where the unescaped text is (see CNuvFlatRecords::TextOf).
   bool textUnescaped = false;
   uint32_t count = 0;
@@ -38,12 +35,8 @@ struct CNuvFlatNode {
   uint32_t textLength = 0;
   const char* tagBegin = nullptr;
   const char* tagEnd = nullptr;
-  // The one of these that `scalar` names.
-  union {
-    int64_t intValue = 0;  // kInt (as jsoncpp keeps it: a signed integer)
-    uint64_t uintValue;    // kUInt
-    double realValue;      // kReal
-  };
+  // The record's "value" member (its text, for a string, is above).
+  CNuvScalar value;
 };
 
 // The nodes of one record text. Strings without escapes stay in the text
