@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cef/runtime/runtime_internal.h"
+
 namespace cefrt {
 namespace internal {
 
@@ -16,7 +18,7 @@ constexpr size_t kRoomAtOnce = size_t{1} << 17;
 
 FreshArray::~FreshArray() = default;
 
-FreshArray::Element& FreshArray::ElementAt(uint32_t index) {
+FreshArray::Element& FreshArray::ClearedElement(uint32_t index) {
   if (index >= elements_.size()) {
     // Elements usually all come, in order: room for all of them at once
     // while that is modest, then by doubling, never beyond the length.
@@ -39,21 +41,21 @@ FreshArray::Element& FreshArray::ElementAt(uint32_t index) {
 }
 
 void FreshArray::StoreUndefined(uint32_t index) {
-  ElementAt(index).kind = Kind::kUndefined;
+  ClearedElement(index).kind = Kind::kUndefined;
 }
 
 void FreshArray::StoreNull(uint32_t index) {
-  ElementAt(index).kind = Kind::kNull;
+  ClearedElement(index).kind = Kind::kNull;
 }
 
 void FreshArray::StoreBool(uint32_t index, bool value) {
-  Element& element = ElementAt(index);
+  Element& element = ClearedElement(index);
   element.kind = Kind::kBool;
   element.flag = value;
 }
 
 void FreshArray::StoreNumber(uint32_t index, double value) {
-  Element& element = ElementAt(index);
+  Element& element = ClearedElement(index);
   element.kind = Kind::kNumber;
   element.number = value;
 }
@@ -61,7 +63,7 @@ void FreshArray::StoreNumber(uint32_t index, double value) {
 bool FreshArray::StoreString(uint32_t index, const char16_t* text, size_t length) {
   if (length > kMaxTextUnits - texts_.size())
     return false;
-  Element& element = ElementAt(index);
+  Element& element = ClearedElement(index);
   element.kind = Kind::kString;
   element.offset = static_cast<uint32_t>(texts_.size());
   element.size = static_cast<uint32_t>(length);
@@ -70,7 +72,7 @@ bool FreshArray::StoreString(uint32_t index, const char16_t* text, size_t length
 }
 
 void FreshArray::StoreHandle(uint32_t index, v8::Isolate* isolate, v8::Local<v8::Value> value) {
-  Element& element = ElementAt(index);
+  Element& element = ClearedElement(index);
   element.kind = Kind::kHandle;
   auto handle = std::make_unique<v8::Global<v8::Value>>(isolate, value);
   if (free_handles_.empty()) {
@@ -95,15 +97,8 @@ v8::Local<v8::Value> FreshArray::MakeElement(v8::Isolate* isolate, const Element
       return v8::Boolean::New(isolate, element.flag);
     case Kind::kNumber:
       return v8::Number::New(isolate, element.number);
-    case Kind::kString: {
-      v8::Local<v8::String> text;
-      if (!v8::String::NewFromTwoByte(
-               isolate, reinterpret_cast<const uint16_t*>(texts_.data()) + element.offset,
-               v8::NewStringType::kNormal, static_cast<int>(element.size))
-               .ToLocal(&text))
-        return v8::String::Empty(isolate);
-      return text;
-    }
+    case Kind::kString:
+      return ToV8String(isolate, texts_.data() + element.offset, element.size);
     case Kind::kHandle:
       return handles_[element.offset]->Get(isolate);
   }

@@ -67,7 +67,8 @@ class FreshArray {
     uint32_t offset = 0;
     uint32_t size = 0;
   };
-  Element& ElementAt(uint32_t index);
+  // Element |index|, made a hole again (room made for it when needed).
+  Element& ClearedElement(uint32_t index);
   v8::Local<v8::Value> MakeElement(v8::Isolate* isolate, const Element& element) const;
 
   const uint32_t length_;

@@ -391,10 +391,14 @@ bool RunPageCode(ContextState* state, const CefString& source, const CefString& 
 }
 
 v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text) {
+  return ToV8String(isolate, reinterpret_cast<const char16_t*>(text.c_str()), text.length());
+}
+
+v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const char16_t* text, size_t length) {
   v8::Local<v8::String> result;
-  if (text.length() > static_cast<size_t>(v8::String::kMaxLength) ||
-      !v8::String::NewFromTwoByte(isolate, reinterpret_cast<const uint16_t*>(text.c_str()),
-                                  v8::NewStringType::kNormal, static_cast<int>(text.length()))
+  if (length > static_cast<size_t>(v8::String::kMaxLength) ||
+      !v8::String::NewFromTwoByte(isolate, reinterpret_cast<const uint16_t*>(text),
+                                  v8::NewStringType::kNormal, static_cast<int>(length))
            .ToLocal(&result)) {
     LogError("a text is too long for a script string; the empty string is used");
     return v8::String::Empty(isolate);

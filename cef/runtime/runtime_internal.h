@@ -128,6 +128,7 @@ bool RunPageCode(ContextState* state, const CefString& source, const CefString& 
 
 // Text conversions.
 v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text);
+v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const char16_t* text, size_t length);
 CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value);
 
 // One clear line on stderr.

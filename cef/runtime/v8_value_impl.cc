@@ -379,7 +379,7 @@ v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
         return ToV8String(isolate, string_);
     }
   }
-  if (fresh_ && FreshUsable())
+  if (FreshUsable())
     MakeFreshArray(isolate);
   if (!handle_ || (state_ && !state_->valid))
     return v8::Local<v8::Value>();
