@@ -17,11 +17,15 @@ packages=(
   libicu-dev libicu72 libuv1 libc-ares2 libnghttp2-14 libbrotli1 libssl3 zlib1g
 )
 
+# Another set-up (a second checkout, an unattended upgrade) may hold apt's
+# locks: wait for them instead of failing.
+apt_lock_wait=(-o DPkg::Lock::Timeout=900)
+
 apt_updated=0
 apt_update_once() {
   if [ "$apt_updated" = 0 ]; then
     echo "setup: apt-get update" >&2
-    apt-get update -qq >/dev/null
+    apt-get "${apt_lock_wait[@]}" update -qq >/dev/null
     apt_updated=1
   fi
 }
@@ -35,7 +39,7 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   apt_update_once
   echo "setup: installing ${missing[*]}" >&2
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get "${apt_lock_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 if [ ! -f "$libnode_stamp" ] || [ ! -e "$libnode_dir/usr/lib/x86_64-linux-gnu/libnode.so.108" ]; then
