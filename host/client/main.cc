@@ -1,6 +1,6 @@
-// nuv_client: the reference client of the render sub-process. It plays a
-// scenario against nuv_subprocess and prints a transcript of everything that
-// crossed between them.
+// nuv_client: the reference client of the render sub-process. It plays
+// scenarios against nuv_subprocess, prints a transcript of everything that
+// crossed between them, and checks the scenarios' own expectations.
 #include <unistd.h>
 
 #include <climits>
@@ -8,38 +8,49 @@
 #include <iostream>
 #include <string>
 
-#include "host/client/scenario.h"
-#include "host/client/scenario_runner.h"
-#include "host/client/transcript.h"
+#include "host/client/commands.h"
+#include "host/client/interruption.h"
 
 namespace {
 
-constexpr int kExitRan = 0;
-constexpr int kExitUsage = 64;
-constexpr int kExitBadScenario = 65;
-constexpr int kExitStartFailed = 69;
+using nuv::host::kExitOk;
+using nuv::host::kExitUsage;
 
 const char kUsage[] =
     "Usage:\n"
-    "  nuv_client run SCENARIO.json [--pretty] [--subprocess PATH]\n"
+    "  nuv_client run SCENARIO.json [--pretty] [--strict] [--keep DIR] [--subprocess PATH]\n"
+    "  nuv_client check FOLDER [--keep DIR] [--subprocess PATH]\n"
     "  nuv_client --help\n"
     "\n"
-    "Starts nuv_subprocess as the client's main process starts a render process\n"
-    "(--type=renderer, --browser-message-window-handle=<host window>,\n"
+    "run: starts nuv_subprocess as the client's main process starts a render\n"
+    "process (--type=renderer, --browser-message-window-handle=<host window>,\n"
     "--nuv-log-file=<temporary file>, and what the scenario adds), serves the\n"
     "scenario's host objects from a host window, plays the scenario's steps and\n"
     "prints a transcript: one JSON object per line and per event, in order\n"
     "(process messages both ways, bridge requests and replies with their raw\n"
-    "bytes, releases of host objects, the exit code, the decoded log file).\n"
+    "bytes, releases of host objects, the exit code, the decoded log file, and\n"
+    "an \"expectFailed\" event for every expectation that was not met).\n"
+    "\n"
+    "check: plays every *.json scenario of FOLDER strictly, prints one line per\n"
+    "scenario (PASS or FAIL and why) and a closing \"N passed, M failed\" line.\n"
     "\n"
     "Options:\n"
     "  --pretty           print the transcript for a person instead of as JSON lines\n"
+    "  --strict           exit 1 when an expectation failed, or a step ended in an\n"
+    "                     error, a timeout or a refusal that no expect step claimed\n"
+    "  --keep DIR         keep the raw log file (nuv.log), the sub-process's stderr\n"
+    "                     (stderr.txt) and the transcript (transcript.jsonl) in DIR\n"
+    "                     (check: in DIR/<scenario name>/)\n"
     "  --subprocess PATH  the sub-process executable (default: nuv_subprocess\n"
     "                     beside nuv_client)\n"
     "\n"
-    "Exit codes: 0 the scenario ran (failed steps are events of the transcript),\n"
-    "64 bad command line, 65 bad scenario file, 69 the host window or the\n"
-    "sub-process could not be started.\n"
+    "Exit codes: 0 the scenario ran (run without --strict: failed steps and\n"
+    "expectations are events of the transcript) or every scenario passed;\n"
+    "1 an expectation or a step failed (--strict, check); 64 bad command line;\n"
+    "65 bad scenario file; 66 check: the folder cannot be read or holds no\n"
+    "scenario; 69 the host window or the sub-process could not be started.\n"
+    "SIGINT and SIGTERM end the sub-process and the host window and remove the\n"
+    "temporary folder before nuv_client ends.\n"
     "\n"
     "The scenario format is described in docs/scenarios.md; examples/ has samples.\n";
 
@@ -57,66 +68,55 @@ int UsageError(const std::string& message) {
   return kExitUsage;
 }
 
+bool IsHelp(const char* arg) {
+  return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 ||
+         std::strcmp(arg, "help") == 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-                    std::strcmp(argv[1], "help") == 0)) {
+  nuv::host::interruption::Install();
+  if (argc >= 2 && IsHelp(argv[1])) {
     std::cout << kUsage;
-    return kExitRan;
+    return kExitOk;
   }
   if (argc < 2)
-    return UsageError("no command given");
-  if (std::strcmp(argv[1], "run") != 0)
-    return UsageError(std::string("unknown command \"") + argv[1] + "\"");
+    return UsageError("no command given (the commands are run and check)");
+  const std::string command = argv[1];
+  if (command != "run" && command != "check")
+    return UsageError("unknown command \"" + command + "\" (the commands are run and check)");
 
-  std::string scenario_path;
-  bool pretty = false;
-  nuv::host::RunnerOptions options;
+  std::string target;
+  nuv::host::CommandOptions options;
   options.subprocess_path = DefaultSubprocessPath();
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--pretty") {
-      pretty = true;
-    } else if (arg == "--subprocess") {
-      if (i + 1 >= argc)
-        return UsageError("--subprocess needs a path");
-      options.subprocess_path = argv[++i];
-    } else if (arg == "--help") {
+    if (arg == "--pretty" && command == "run") {
+      options.pretty = true;
+    } else if (arg == "--strict" && command == "run") {
+      options.strict = true;
+    } else if (arg == "--subprocess" || arg == "--keep") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0')
+        return UsageError(arg + (arg == "--keep" ? " needs a folder" : " needs a path"));
+      (arg == "--keep" ? options.keep_dir : options.subprocess_path) = argv[++i];
+    } else if (IsHelp(arg.c_str())) {
       std::cout << kUsage;
-      return kExitRan;
+      return kExitOk;
     } else if (!arg.empty() && arg[0] == '-') {
-      return UsageError("unknown option \"" + arg + "\"");
-    } else if (scenario_path.empty()) {
-      scenario_path = arg;
+      return UsageError(
+          "unknown option \"" + arg + "\" for " + command + " (it takes " +
+          (command == "run" ? "--pretty, --strict, --keep, --subprocess" : "--keep, --subprocess") +
+          ")");
+    } else if (target.empty()) {
+      target = arg;
     } else {
-      return UsageError("more than one scenario file given");
+      return UsageError(command == "run" ? "more than one scenario file given"
+                                         : "more than one folder given");
     }
   }
-  if (scenario_path.empty())
-    return UsageError("no scenario file given");
-
-  nuv::host::Scenario scenario;
-  std::string error;
-  if (!nuv::host::LoadScenarioFile(scenario_path, &scenario, &error)) {
-    std::cerr << "nuv_client: bad scenario: " << error << "\n";
-    return kExitBadScenario;
-  }
-  if (access(options.subprocess_path.c_str(), X_OK) != 0) {
-    std::cerr << "nuv_client: cannot start the sub-process: " << options.subprocess_path
-              << " is not an executable file\n";
-    return kExitStartFailed;
-  }
-  nuv::host::Transcript transcript(&std::cout, pretty);
-  switch (nuv::host::RunScenario(scenario, options, &transcript, &error)) {
-    case nuv::host::RunOutcome::kRan:
-      return kExitRan;
-    case nuv::host::RunOutcome::kBadScenario:
-      std::cerr << "nuv_client: bad scenario: " << error << "\n";
-      return kExitBadScenario;
-    case nuv::host::RunOutcome::kStartFailed:
-      break;
-  }
-  std::cerr << "nuv_client: " << error << "\n";
-  return kExitStartFailed;
+  if (target.empty())
+    return UsageError(command == "run" ? "no scenario file given" : "no folder given");
+  return command == "run" ? nuv::host::RunCommand(target, options)
+                          : nuv::host::CheckCommand(target, options);
 }

@@ -2,8 +2,11 @@
 // member or step it concerns; nothing in a bad file can throw or crash.
 #include "host/client/scenario.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "host/client/json_util.h"
@@ -133,7 +136,62 @@ std::string CallText(MemberReader* reader, const Json::Value& object, int32_t br
   return text;
 }
 
-bool ParseStep(const Json::Value& source, size_t index, Step* step, std::string* error) {
+// The actions and the members each one takes besides "do".
+const std::map<std::string, std::set<std::string>>& ActionMembers() {
+  static const std::map<std::string, std::set<std::string>> actions = {
+      {"createBrowser", {"browser", "timeoutMs"}},
+      {"destroyBrowser", {"browser", "timeoutMs"}},
+      {"createContext", {"browser", "frame", "script", "timeoutMs"}},
+      {"releaseContext", {"browser", "frame", "timeoutMs"}},
+      {"runPageScript", {"browser", "frame", "script", "timeoutMs"}},
+      {"send", {"browser", "name", "args", "timeoutMs"}},
+      {"executeScript", {"browser", "script", "scriptName", "tag", "key", "timeoutMs"}},
+      {"executeFunction",
+       {"browser", "function", "tag", "arguments", "argumentsText", "timeoutMs"}},
+      {"execCommand", {"browser", "arguments", "argumentsText", "timeoutMs"}},
+      {"callBack", {"browser", "objectId", "arguments", "callText", "timeoutMs"}},
+      {"collectGarbage", {"timeoutMs"}},
+      {"gc", {"timeoutMs"}},
+      {"wait", {"for", "count", "ms", "timeoutMs"}},
+      {"end", {}},
+  };
+  return actions;
+}
+
+std::string JoinNames(const std::set<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names)
+    list += (list.empty() ? "" : ", ") + name;
+  return list.empty() ? "none" : list;
+}
+
+// An unknown action or a member the action does not take, with what is
+// allowed instead.
+bool CheckMembers(const Json::Value& source, const std::string& action, std::string* error) {
+  const auto& actions = ActionMembers();
+  const auto found = actions.find(action);
+  if (found == actions.end()) {
+    std::set<std::string> names{"expect"};
+    for (const auto& entry : actions)
+      names.insert(entry.first);
+    *error = "unknown action \"" + action + "\"; the actions are " + JoinNames(names);
+    return false;
+  }
+  for (const std::string& key : source.getMemberNames()) {
+    if (key != "do" && !found->second.count(key)) {
+      *error = "unknown member \"" + key + "\" of a " + action + " step; it takes " +
+               JoinNames(found->second);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseStep(const Json::Value& source,
+               size_t index,
+               size_t total,
+               Step* step,
+               std::string* error) {
   const std::string where = "step " + std::to_string(index);
   if (!source.isObject()) {
     *error = where + ": a step must be a JSON object";
@@ -142,7 +200,25 @@ bool ParseStep(const Json::Value& source, size_t index, Step* step, std::string*
   MemberReader reader(source, where);
   const std::string action = reader.Required("do");
   step->index = index;
-  step->source = source;
+  step->source = WriteCompactJson(source);
+  if (!reader.ok()) {
+    *error = reader.error();
+    return false;
+  }
+  if (action == "expect") {
+    auto expectation = std::make_shared<Expectation>();
+    if (!ParseExpectation(source, index, total, expectation.get(), error)) {
+      *error = where + ": " + *error;
+      return false;
+    }
+    step->kind = StepKind::kExpect;
+    step->expectation = std::move(expectation);
+    return true;
+  }
+  if (!CheckMembers(source, action, error)) {
+    *error = where + ": " + *error;
+    return false;
+  }
   step->browser = reader.Int("browser", 1);
   step->frame = reader.String("frame", "main");
   step->timeout_ms = reader.Int("timeoutMs", 5000);
@@ -211,8 +287,6 @@ bool ParseStep(const Json::Value& source, size_t index, Step* step, std::string*
     }
   } else if (action == "end") {
     step->kind = StepKind::kEnd;
-  } else if (reader.ok()) {
-    reader.Fail("unknown action \"" + action + "\"");
   }
   if (!reader.ok()) {
     *error = reader.error();
@@ -225,6 +299,14 @@ bool ParseStart(const Json::Value& source, StartOptions* start, std::string* err
   if (!source.isObject()) {
     *error = "\"start\" must be a JSON object";
     return false;
+  }
+  static const std::set<std::string> kKnown = {"type",     "handle", "logFile",
+                                               "tempPath", "debug",  "extraArgs"};
+  for (const std::string& key : source.getMemberNames()) {
+    if (!kKnown.count(key)) {
+      *error = "start: unknown member \"" + key + "\"; it takes " + JoinNames(kKnown);
+      return false;
+    }
   }
   MemberReader reader(source, "start");
   if (source.isMember("type") && source["type"].isNull()) {
@@ -272,7 +354,7 @@ bool ParseScenario(const std::string& text, Scenario* scenario, std::string* err
   static const std::set<std::string> kKnown = {"description", "start", "host", "steps"};
   for (const std::string& key : root.getMemberNames()) {
     if (!kKnown.count(key)) {
-      *error = "unknown member \"" + key + "\"";
+      *error = "unknown member \"" + key + "\"; a scenario has " + JoinNames(kKnown);
       return false;
     }
   }
@@ -295,12 +377,14 @@ bool ParseScenario(const std::string& text, Scenario* scenario, std::string* err
     *error = "\"steps\" must be an array of steps";
     return false;
   }
-  const Json::Value& steps = root["steps"];
+  Json::Value& steps = root["steps"];
+  scenario->steps.reserve(steps.size());
   for (Json::ArrayIndex i = 0; i < steps.size(); ++i) {
     Step step;
-    if (!ParseStep(steps[i], i + 1, &step, error))
+    if (!ParseStep(steps[i], i + 1, steps.size(), &step, error))
       return false;
     scenario->steps.push_back(std::move(step));
+    steps[i] = Json::Value();  // what a step was parsed from is not needed again
   }
   return true;
 }
@@ -308,10 +392,14 @@ bool ParseScenario(const std::string& text, Scenario* scenario, std::string* err
 bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    *error = "cannot read scenario file " + path;
+    *error = "cannot read scenario file " + path + ": " + std::strerror(errno);
     return false;
   }
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) {
+    *error = "cannot read scenario file " + path + ": " + std::strerror(errno);
+    return false;
+  }
   if (!ParseScenario(text, scenario, error)) {
     *error = path + ": " + *error;
     return false;

@@ -5,10 +5,13 @@
 #define NUV_HOST_CLIENT_SCENARIO_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <json/value.h>
+
+#include "host/client/expectation.h"
 
 namespace nuv {
 namespace host {
@@ -44,22 +47,26 @@ enum class StepKind {
   kWaitForCount,
   kWaitTime,
   kEnd,
+  kExpect,
 };
 
 // One step. Texts may hold placeholders (${callback}, ${callback:N},
 // ${hostWindow}), replaced when the step runs.
 struct Step {
   StepKind kind = StepKind::kEnd;
-  size_t index = 0;    // 1-based position in "steps"
-  Json::Value source;  // the step as written, echoed in the transcript
+  size_t index = 0;  // 1-based position in "steps"
+  // The step as written (compact JSON), echoed in the transcript. Kept as
+  // text: a long scenario holds far fewer bytes that way than as values.
+  std::string source;
   int32_t browser = 1;
   std::string frame = "main";
-  std::string script;                  // page script of a context or of runPageScript
-  std::string name;                    // message name to send, or to wait for
-  Json::Value args{Json::arrayValue};  // message arguments (JSON -> list values)
-  int count = 0;                       // kWaitForCount
-  int timeout_ms = 5000;               // the waits
-  int ms = 0;                          // kWaitTime
+  std::string script;                              // page script of a context or of runPageScript
+  std::string name;                                // message name to send, or to wait for
+  Json::Value args{Json::arrayValue};              // message arguments (JSON -> list values)
+  int count = 0;                                   // kWaitForCount
+  int timeout_ms = 5000;                           // the waits
+  int ms = 0;                                      // kWaitTime
+  std::shared_ptr<const Expectation> expectation;  // kExpect
 };
 
 struct Scenario {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <deque>
 #include <fstream>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,8 @@
 #include "cef/ipc/monotonic_clock.h"
 #include "cef/ipc/wire_text.h"
 #include "host/browser/render_process.h"
+#include "host/client/expectation_checker.h"
+#include "host/client/interruption.h"
 #include "host/client/json_util.h"
 #include "host/client/log_file_reader.h"
 #include "host/client/placeholders.h"
@@ -39,6 +42,8 @@ using cefipc::WireValue;
 constexpr int kMaxForwardedCallsPerStep = 64;
 // Granularity of the waits, so that events are written as they come.
 constexpr int kPumpSliceMs = 20;
+// How long a step waits for the host window's thread to catch up.
+constexpr int kHostWindowBarrierMs = 1000;
 
 bool JsonToWire(const Json::Value& value, WireValue* out, int depth) {
   if (depth > 16)
@@ -128,9 +133,13 @@ const char* OutcomeName(CommandResult::Outcome outcome) {
 class Runner {
  public:
   Runner(const Scenario& scenario, const RunnerOptions& options, Transcript* transcript)
-      : scenario_(scenario), options_(options), transcript_(transcript) {}
+      : scenario_(scenario), options_(options), transcript_(transcript) {
+    interruption::RegisterDirectory(scratch_.path());
+  }
+  ~Runner();
 
   RunOutcome Run(std::string* error);
+  RunVerdict Verdict() const;
 
  private:
   std::vector<std::string> BuildSwitches(std::string* error);
@@ -142,6 +151,9 @@ class Runner {
                    const std::string& name,
                    const WireList& args);
   void End();
+  void KeepFiles();
+  void RunExpect(const Step& step);
+  void SettleExpectation(const Step& step);
   int64_t FrameId(const std::string& frame);
 
   // Writes what happened since the last call, in order.
@@ -151,7 +163,7 @@ class Runner {
   void DrainOthers();
   void ForwardOtherBrowserCalls(const Step& step);
   void StepError(const Step& step, const std::string& message);
-  void Add(const Json::Value& event) { transcript_->Add(event); }
+  void Add(const Json::Value& event);
 
   const Scenario& scenario_;
   const RunnerOptions& options_;
@@ -167,17 +179,28 @@ class Runner {
   Placeholders placeholders_;
   std::map<std::string, int64_t> frame_ids_;
 
-  size_t requests_seen_ = 0;
-  struct Received {
-    std::string name;
-    bool consumed = false;
-  };
-  std::vector<Received> received_;
+  ExpectationChecker checker_;
+  // Expectations of events that only the end brings (exit code, log),
+  // met before the process ended: settled once it has.
+  std::vector<const Step*> deferred_;
+
+  // Names of the process messages no wait has taken yet.
+  std::deque<std::string> unawaited_;
 
   std::mutex mutex_;  // guards the two queues the host window thread fills
   std::deque<OtherBrowserCall> other_calls_;
   std::deque<std::string> host_notes_;
 };
+
+Runner::~Runner() {
+  if (process_) {
+    const int pid = process_->pid();
+    process_.reset();
+    interruption::UnregisterChild(pid);
+  }
+  window_.Stop();
+  interruption::UnregisterDirectory(scratch_.path());
+}
 
 RunOutcome Runner::Run(std::string* error) {
   if (scratch_.path().empty()) {
@@ -197,6 +220,12 @@ RunOutcome Runner::Run(std::string* error) {
     std::lock_guard<std::mutex> hold(mutex_);
     other_calls_.push_back(call);
   });
+  std::vector<const Expectation*> expectations;
+  for (const Step& step : scenario_.steps) {
+    if (step.expectation)
+      expectations.push_back(step.expectation.get());
+  }
+  checker_.Plan(expectations);
   if (!window_.Start()) {
     *error = "cannot create the host window";
     return RunOutcome::kStartFailed;
@@ -228,22 +257,50 @@ RunOutcome Runner::Run(std::string* error) {
     *error = "cannot start " + options_.subprocess_path + ": " + start_error;
     return RunOutcome::kStartFailed;
   }
+  interruption::RegisterChild(process_->pid());
+  start["pid"] = process_->pid();
   Add(start);
   if (process_options.process_type == "renderer")
     process_->WaitForHello(options_.start_timeout_ms);
   Drain();
 
   for (const Step& step : scenario_.steps) {
+    if (interruption::Requested())
+      return RunOutcome::kInterrupted;
+    checker_.BeforeStep(step.index);
     Json::Value event = Event("step");
     event["index"] = static_cast<Json::UInt64>(step.index);
-    event["step"] = step.source;
+    ParseJson(step.source, &event["step"], nullptr);
     Add(event);
     RunStep(step);
     Drain();
   }
+  if (interruption::Requested())
+    return RunOutcome::kInterrupted;
   if (!ended_)
     End();
+  KeepFiles();
   return RunOutcome::kRan;
+}
+
+void Runner::KeepFiles() {
+  if (options_.keep_dir.empty())
+    return;
+  for (const std::string& path : {log_path_, stderr_path_}) {
+    std::ifstream from(path, std::ios::binary);
+    if (path.empty() || !from)
+      continue;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    std::ofstream to(options_.keep_dir + "/" + name, std::ios::binary | std::ios::trunc);
+    if (from.peek() != std::ifstream::traits_type::eof())
+      to << from.rdbuf();  // (an empty source would set failbit on `to`)
+    to.flush();
+    if (!to) {
+      Json::Value event = Event("error");
+      event["message"] = "cannot keep " + name + " in " + options_.keep_dir;
+      Add(event);
+    }
+  }
 }
 
 std::vector<std::string> Runner::BuildSwitches(std::string* error) {
@@ -289,7 +346,27 @@ void Runner::StepError(const Step& step, const std::string& message) {
   Add(event);
 }
 
+void Runner::Add(const Json::Value& event) {
+  transcript_->Add(event);
+  std::vector<Json::Value> failures;
+  checker_.Observe(event, &failures);
+  for (const Json::Value& failure : failures)
+    transcript_->Add(failure);
+}
+
+RunVerdict Runner::Verdict() const {
+  RunVerdict verdict;
+  verdict.failed_expectations = checker_.failed_expectations();
+  verdict.unexpected_problems = checker_.UnexpectedProblems();
+  verdict.first_failures = checker_.first_failures();
+  return verdict;
+}
+
 void Runner::RunStep(const Step& step) {
+  if (step.kind == StepKind::kExpect) {
+    RunExpect(step);
+    return;
+  }
   if (ended_) {
     StepError(step, "the sub-process has already ended");
     return;
@@ -339,6 +416,8 @@ void Runner::RunStep(const Step& step) {
     case StepKind::kEnd:
       End();
       break;
+    case StepKind::kExpect:
+      break;
   }
   ForwardOtherBrowserCalls(step);
 }
@@ -367,32 +446,60 @@ void Runner::AwaitAck(const Step& step, uint32_t sequence) {
   Add(event);
 }
 
+// An expect step looks at the events seen so far and, for `within` ms,
+// at those still coming. Events that only the end brings are looked for
+// once the process has ended.
+void Runner::RunExpect(const Step& step) {
+  const Expectation& expectation = *step.expectation;
+  if (expectation.absent) {
+    Json::Value failure;
+    if (!checker_.StartWatch(step.index, expectation, &failure))
+      Add(failure);
+    return;
+  }
+  if (ArrivesAtEnd(expectation.kind) && !ended_) {
+    deferred_.push_back(&step);
+    return;
+  }
+  SettleExpectation(step);
+}
+
+void Runner::SettleExpectation(const Step& step) {
+  const Expectation& expectation = *step.expectation;
+  const int64_t deadline = cefipc::MonotonicNowMs() + expectation.within_ms;
+  int needed = expectation.count;
+  for (;;) {
+    Drain();
+    needed = checker_.Consume(expectation, needed);
+    const int64_t left = deadline - cefipc::MonotonicNowMs();
+    if (needed == 0 || left <= 0 || ended_ || !process_->is_connected() ||
+        interruption::Requested())
+      break;
+    process_->Pump(static_cast<int>(std::min<int64_t>(left, kPumpSliceMs)));
+  }
+  if (needed > 0)
+    Add(checker_.Failure(step.index, expectation, expectation.count - needed));
+  checker_.Finish(expectation);
+}
+
 void Runner::RunWait(const Step& step) {
   const int64_t deadline =
       cefipc::MonotonicNowMs() + (step.kind == StepKind::kWaitTime ? step.ms : step.timeout_ms);
   for (;;) {
     Drain();
     if (step.kind == StepKind::kWaitForMessage) {
-      for (Received& received : received_) {
-        if (!received.consumed && received.name == step.name) {
-          received.consumed = true;
-          return;
-        }
-      }
-    } else if (step.kind == StepKind::kWaitForCount) {
-      std::vector<Received*> open;
-      for (Received& received : received_) {
-        if (!received.consumed)
-          open.push_back(&received);
-      }
-      if (open.size() >= static_cast<size_t>(step.count)) {
-        for (int i = 0; i < step.count; ++i)
-          open[static_cast<size_t>(i)]->consumed = true;
+      const auto found = std::find(unawaited_.begin(), unawaited_.end(), step.name);
+      if (found != unawaited_.end()) {
+        unawaited_.erase(found);
         return;
       }
+    } else if (step.kind == StepKind::kWaitForCount &&
+               unawaited_.size() >= static_cast<size_t>(step.count)) {
+      unawaited_.erase(unawaited_.begin(), unawaited_.begin() + step.count);
+      return;
     }
     const int64_t left = deadline - cefipc::MonotonicNowMs();
-    if (left <= 0)
+    if (left <= 0 || interruption::Requested())
       break;
     if (step.kind != StepKind::kWaitTime && !process_->is_connected())
       break;
@@ -450,6 +557,9 @@ void Runner::End() {
     event["line"] = line;
     Add(event);
   }
+  for (const Step* step : deferred_)
+    SettleExpectation(*step);
+  deferred_.clear();
 }
 
 void Runner::Drain() {
@@ -459,9 +569,9 @@ void Runner::Drain() {
 }
 
 void Runner::DrainRequests() {
-  const std::vector<LoggedRequest> entries = window_.requests().Entries();
-  for (; requests_seen_ < entries.size(); ++requests_seen_) {
-    const LoggedRequest& entry = entries[requests_seen_];
+  // Taken out of the log, not copied: the runner keeps no packet once its
+  // events are written.
+  for (const LoggedRequest& entry : window_.requests().Take()) {
     Json::Value request = Event("request");
     request["kind"] = static_cast<Json::UInt64>(entry.kind);
     request["kindName"] = BridgeKindName(entry.kind);
@@ -507,7 +617,7 @@ void Runner::DrainMessages() {
       if (arg.type() == WireValue::Type::kString)
         placeholders_.ScanText(cefipc::Utf16ToUtf8(arg.GetString()));
     }
-    received_.push_back({cefipc::Utf16ToUtf8(message.name), false});
+    unawaited_.push_back(cefipc::Utf16ToUtf8(message.name));
   }
   for (const DocumentCommand& command : process_->TakeDocumentCommands()) {
     Json::Value event = Event("documentCommand");
@@ -543,6 +653,12 @@ void Runner::DrainOthers() {
 // it already; the function itself runs in its own browser now, called back
 // like any page callback.
 void Runner::ForwardOtherBrowserCalls(const Step& step) {
+  // The host window queues a call on its thread before it replies, so once
+  // a task queued now has run, every call the step caused is queued here.
+  auto barrier = std::make_shared<std::promise<void>>();
+  std::future<void> passed = barrier->get_future();
+  window_.Post([barrier] { barrier->set_value(); });
+  passed.wait_for(std::chrono::milliseconds(kHostWindowBarrierMs));
   for (int forwarded = 0; forwarded < kMaxForwardedCallsPerStep && !ended_; ++forwarded) {
     OtherBrowserCall call;
     {
@@ -569,13 +685,27 @@ void Runner::ForwardOtherBrowserCalls(const Step& step) {
 
 }  // namespace
 
+std::string RunVerdict::Summary() const {
+  std::string text;
+  if (failed_expectations > 0)
+    text = std::to_string(failed_expectations) +
+           (failed_expectations == 1 ? " expectation failed" : " expectations failed");
+  for (const std::string& problem : unexpected_problems)
+    text += (text.empty() ? "" : "; ") + problem;
+  return text;
+}
+
 RunOutcome RunScenario(const Scenario& scenario,
                        const RunnerOptions& options,
                        Transcript* transcript,
-                       std::string* error) {
+                       std::string* error,
+                       RunVerdict* verdict) {
   try {
     Runner runner(scenario, options, transcript);
-    return runner.Run(error);
+    const RunOutcome outcome = runner.Run(error);
+    if (verdict)
+      *verdict = runner.Verdict();
+    return outcome;
   } catch (const std::exception& e) {
     *error = std::string("the run failed: ") + e.what();
   } catch (...) {

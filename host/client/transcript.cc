@@ -34,6 +34,25 @@ std::string Packet(const Json::Value& event) {
   return "\n        text  " + WriteCompactJson(event["text"]) + "\n        bytes " + bytes;
 }
 
+// The expectation, then what came instead: the event that should not have
+// come, or the nearest waiting events of the kind.
+std::string ExpectFailed(const Json::Value& event) {
+  const Json::Value& expected = event["expected"];
+  std::string text = "!! step " + Str(event, "step") + ": expected ";
+  if (expected["absent"].asBool()) {
+    text += "no " + Str(expected, "kind") + " " + WriteCompactJson(expected["pattern"]) +
+            "\n     but came: " + WriteCompactJson(event["unexpected"]);
+    return text;
+  }
+  text += Str(expected, "count") + " " + Str(expected, "kind") + " " +
+          WriteCompactJson(expected["pattern"]) + ", found " + Str(event, "found");
+  if (event["candidates"].empty())
+    return text + "\n     (no unmatched " + Str(expected, "kind") + " event to compare)";
+  for (const Json::Value& candidate : event["candidates"])
+    text += "\n     nearest: " + WriteCompactJson(candidate);
+  return text;
+}
+
 }  // namespace
 
 std::string HexBytes(const std::string& bytes) {
@@ -114,11 +133,20 @@ std::string FormatEventForPerson(const Json::Value& event) {
     return "\n== sub-process ended with exit code " + Str(event, "code");
   if (kind == "log")
     return "log | " + Str(event, "line");
+  if (kind == "expectFailed")
+    return ExpectFailed(event);
   return WriteCompactJson(event);
 }
 
 void Transcript::Add(const Json::Value& event) {
-  const std::string line = pretty_ ? FormatEventForPerson(event) : WriteCompactJson(event);
+  const std::string json = (pretty_ && !json_copy_) ? std::string() : WriteCompactJson(event);
+  if (json_copy_) {
+    *json_copy_ << json << '\n';
+    json_copy_->flush();
+  }
+  if (!out_)
+    return;
+  const std::string line = pretty_ ? FormatEventForPerson(event) : json;
   if (line.empty())
     return;
   *out_ << line << '\n';

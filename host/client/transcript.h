@@ -21,9 +21,14 @@ class Transcript {
   // everything up to that point.
   void Add(const Json::Value& event);
 
+  // Also writes every event as a JSON line to `copy` (kept transcripts);
+  // null stops that. `out` may be null when only the copy is wanted.
+  void set_json_copy(std::ostream* copy) { json_copy_ = copy; }
+
  private:
   std::ostream* out_;
   bool pretty_;
+  std::ostream* json_copy_ = nullptr;
 };
 
 // The person-readable form of one event (without the line end).

@@ -18,6 +18,13 @@ std::vector<LoggedRequest> RequestLog::Entries() const {
   return entries_;
 }
 
+std::vector<LoggedRequest> RequestLog::Take() {
+  std::vector<LoggedRequest> taken;
+  std::lock_guard<std::mutex> lock(mutex_);
+  taken.swap(entries_);
+  return taken;
+}
+
 size_t RequestLog::Count() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return entries_.size();

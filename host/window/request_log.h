@@ -32,6 +32,9 @@ class RequestLog {
  public:
   void Add(LoggedRequest entry);
   std::vector<LoggedRequest> Entries() const;
+  // Moves every entry out of the log, oldest first: for readers that keep
+  // up with a long run and must not hold every packet of it.
+  std::vector<LoggedRequest> Take();
   size_t Count() const;
   // Waits until at least `count` messages are logged; false on timeout.
   bool WaitForCount(size_t count, std::chrono::milliseconds timeout) const;

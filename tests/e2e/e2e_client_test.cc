@@ -1,6 +1,17 @@
 // nuv_client as a program: its command line, its refusal of bad scenario
-// files, and the transcripts of the example scenarios played against the
-// real nuv_subprocess.
+// files with a reason, expectations and --strict, the check command and
+// --keep, played against the real nuv_subprocess. What the examples show
+// is checked by their own expect steps (the client_examples_check test).
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,14 +49,16 @@ ClientRun RunClient(const std::vector<std::string>& args) {
   return run;
 }
 
-ClientRun RunExample(const std::string& name) {
-  return RunClient({"run", ExamplesDir() + "/" + name});
-}
-
-ClientRun RunScenarioText(const std::string& text) {
+ClientRun RunScenarioText(const std::string& text, const std::vector<std::string>& options = {}) {
   ScratchDir dir;
   WriteFile(dir.File("s.json"), text);
-  return RunClient({"run", dir.File("s.json")});
+  std::vector<std::string> args = {"run", dir.File("s.json")};
+  args.insert(args.end(), options.begin(), options.end());
+  return RunClient(args);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
 }
 
 std::vector<Json::Value> Events(const ClientRun& run, const std::string& kind) {
@@ -55,30 +68,6 @@ std::vector<Json::Value> Events(const ClientRun& run, const std::string& kind) {
       out.push_back(event);
   }
   return out;
-}
-
-std::vector<Json::Value> Messages(const ClientRun& run, const std::string& name) {
-  std::vector<Json::Value> out;
-  for (const Json::Value& event : Events(run, "message")) {
-    if (event["name"].asString() == name)
-      out.push_back(event);
-  }
-  return out;
-}
-
-// The value record in index 3 of the result message whose tag is `tag`.
-Json::Value ResultRecord(const ClientRun& run, const std::string& tag) {
-  for (const char* name :
-       {"NuvChromeBrowser_ExecuteScript_Result", "NuvChromeBrowser_ExecuteFunction_Result"}) {
-    for (const Json::Value& message : Messages(run, name)) {
-      if (message["args"][2].asString() == tag) {
-        Json::Value record;
-        Json::Reader().parse(message["args"][3].asString(), record);
-        return record;
-      }
-    }
-  }
-  return Json::Value();
 }
 
 int ExitCode(const ClientRun& run) {
@@ -134,6 +123,15 @@ TEST(ClientCommandLineTest, BadScenarioFilesAreRefusedWithAReason) {
       {"{\"start\": {\"handle\": \"${nothing}\"}, \"steps\": []}", "${nothing}"},
       {"{\"host\": {\"objects\": {\"x\": {}}}, \"steps\": []}", "host objects"},
       {"{\"host\": [], \"steps\": []}", "\"host\""},
+      {"{\"steps\": [{\"do\": \"fly\"}]}", "the actions are callBack, collectGarbage"},
+      {"{\"steps\": [{\"do\": \"end\", \"browser\": 1}]}", "unknown member \"browser\""},
+      {"{\"steps\": [{\"do\": \"gc\", \"tag\": 1}]}", "it takes timeoutMs"},
+      {"{\"steps\": [{\"do\": \"executeScript\", \"script\": \"1\", \"tga\": \"t\"}]}",
+       "it takes browser, key, script, scriptName, tag, timeoutMs"},
+      {"{\"start\": {\"typ\": \"renderer\"}, \"steps\": []}", "it takes debug, extraArgs"},
+      {"{\"step\": []}", "a scenario has description, host, start, steps"},
+      {"{\"steps\": [{\"do\": \"expect\", \"mesage\": {}}]}", "step 1: unknown member \"mesage\""},
+      {"{\"steps\": [{\"do\": \"expect\", \"log\": \"(\"}]}", "invalid regular expression"},
   };
   for (const Case& c : cases) {
     const ClientRun run = RunScenarioText(c.text);
@@ -141,99 +139,10 @@ TEST(ClientCommandLineTest, BadScenarioFilesAreRefusedWithAReason) {
     EXPECT_NE(std::string::npos, run.output.find(c.reason)) << c.text << "\n" << run.output;
     EXPECT_TRUE(run.events.empty()) << c.text;
   }
-  EXPECT_EQ(kExitBadScenario, RunClient({"run", "/nonexistent/scenario.json"}).code);
-}
-
-TEST(ClientScenarioTest, OnePlusOneTranscript) {
-  const ClientRun run = RunExample("one-plus-one.json");
-  ASSERT_EQ(0, run.code) << run.output;
-  const std::vector<Json::Value> results = Messages(run, "NuvChromeBrowser_ExecuteScript_Result");
-  ASSERT_EQ(1u, results.size());
-  Json::Value expected(Json::arrayValue);
-  expected.append(1);
-  expected.append(true);
-  expected.append("t1");
-  expected.append("{\"browserId\":1,\"value\":2,\"valueType\":\"NuvValueInt\"}\n");
-  EXPECT_EQ(expected, results[0]["args"]);
-  EXPECT_EQ(0, ExitCode(run));
-
-  // The named-object request is a 16-byte packet: ids and four zero bytes.
-  const std::vector<Json::Value> requests = Events(run, "request");
-  ASSERT_EQ(1u, requests.size());
-  EXPECT_EQ("01 00 00 00 01 00 00 00 00 00 00 00 00 00 00 00", requests[0]["bytes"].asString());
-  EXPECT_EQ(1u, Events(run, "reply").size());
-
-  const std::string handle = Events(run, "start")[0]["hostWindow"].asString();
-  bool logged = false;
-  for (const Json::Value& log : Events(run, "log"))
-    logged = logged || log["line"].asString().find("): com browser window handle: " + handle) !=
-                           std::string::npos;
-  EXPECT_TRUE(logged);
-}
-
-TEST(ClientScenarioTest, WithoutTypeTheProcessEndsWithMinusOneAndNoLog) {
-  const ClientRun run = RunExample("no-type.json");
-  ASSERT_EQ(0, run.code) << run.output;
-  EXPECT_EQ(255, ExitCode(run));
-  ASSERT_EQ(1u, Events(run, "logFile").size());
-  EXPECT_FALSE(Events(run, "logFile")[0]["exists"].asBool());
-  EXPECT_TRUE(Events(run, "message").empty());
-}
-
-TEST(ClientScenarioTest, DemoShowsEveryKindOfTraffic) {
-  const ClientRun run = RunExample("demo.json");
-  ASSERT_EQ(0, run.code) << run.output;
-  EXPECT_EQ(0, ExitCode(run));
-  EXPECT_EQ(4711, ResultRecord(run, "rw-1")["value"].asInt());
-  EXPECT_EQ("Now: Quarterly report (draft) (15 pages)",
-            ResultRecord(run, "fn-1")["value"].asString());
-  EXPECT_EQ("saved by the client", ResultRecord(run, "rw-2")["value"].asString());
-  EXPECT_EQ("undefined", ResultRecord(run, "gone")["value"].asString());
-
-  const std::vector<Json::Value> commands = Events(run, "documentCommand");
-  ASSERT_EQ(1u, commands.size());
-  EXPECT_EQ("bold", commands[0]["command"].asString());
-
-  const std::vector<Json::Value> exceptions = Messages(run, "NuvChromeBrowser_UncaughtException");
-  ASSERT_EQ(1u, exceptions.size());
-  EXPECT_EQ("caught.js", exceptions[0]["args"][1].asString());
-  EXPECT_EQ("null.property", exceptions[0]["args"][2].asString());
-
-  const std::vector<Json::Value> releases = Events(run, "release");
-  ASSERT_EQ(1u, releases.size());
-  EXPECT_EQ(7, releases[0]["objectId"].asInt());
-  EXPECT_EQ(1, releases[0]["releases"].asInt());
-  EXPECT_FALSE(Events(run, "log").empty());
-}
-
-TEST(ClientScenarioTest, CallbacksOfReleasedContextsAndOtherBrowsers) {
-  const ClientRun frames = RunExample("two-frames.json");
-  ASSERT_EQ(0, frames.code) << frames.output;
-  EXPECT_EQ(2u, Messages(frames, "NuvChromeBrowser_ContextCreated").size());
-  EXPECT_EQ(1, ResultRecord(frames, "after-live-call")["value"].asInt());
-  EXPECT_EQ(1, ResultRecord(frames, "after-released-call")["value"].asInt());
-
-  const ClientRun other = RunExample("other-browser.json");
-  ASSERT_EQ(0, other.code) << other.output;
-  EXPECT_EQ("answered by the client", ResultRecord(other, "use")["value"].asString());
-  EXPECT_EQ("hello from browser 1", ResultRecord(other, "heard")["value"].asString());
-  ASSERT_EQ(1u, Events(other, "otherBrowserCall").size());
-}
-
-TEST(ClientScenarioTest, BadMessagesAreSurvivedAndVisible) {
-  const ClientRun run = RunExample("bad-input.json");
-  ASSERT_EQ(0, run.code) << run.output;
-  EXPECT_EQ(0, ExitCode(run));
-  bool declined = false;
-  for (const Json::Value& ack : Events(run, "ack"))
-    declined = declined || (ack["step"].asInt() == 3 && ack["outcome"].asString() == "declined");
-  EXPECT_TRUE(declined);
-  const std::vector<Json::Value> unknown = Messages(run, "NuvChromeBrowser_ExecuteFunction_Result");
-  ASSERT_FALSE(unknown.empty());
-  EXPECT_FALSE(unknown[0]["args"][1].asBool());
-  EXPECT_EQ("", unknown[0]["args"][3].asString());
-  EXPECT_EQ(0, ResultRecord(run, "unparsable")["value"].asInt());
-  EXPECT_EQ(2, ResultRecord(run, "still-alive")["value"].asInt());
+  const ClientRun missing = RunClient({"run", "/nonexistent/scenario.json"});
+  EXPECT_EQ(kExitBadScenario, missing.code);
+  EXPECT_TRUE(Contains(missing.output, "/nonexistent/scenario.json: No such file or directory"))
+      << missing.output;
 }
 
 TEST(ClientScenarioTest, UnmetWaitsAndPlaceholdersBecomeEvents) {
@@ -254,6 +163,243 @@ TEST(ClientScenarioTest, UnmetWaitsAndPlaceholdersBecomeEvents) {
   ASSERT_EQ(1u, timeouts.size());
   EXPECT_EQ(4, timeouts[0]["step"].asInt());
   EXPECT_EQ(0, ExitCode(run));
+}
+
+// A scenario whose expectations partly fail: the run goes on, the transcript
+// shows each failure beside the nearest candidates, and only --strict makes
+// the exit code say so.
+const char kPartlyFailing[] = R"({"steps": [
+    {"do": "createBrowser"}, {"do": "createContext"},
+    {"do": "executeScript", "script": "6*7", "tag": "a"},
+    {"do": "expect", "message": {"name": "NuvChromeBrowser_ExecuteScript_Result",
+                                 "args": [1, true, "a", {"browserId": 1, "value": 41, "valueType": "NuvValueInt"}]}},
+    {"do": "expect", "request": {"kindName": "BRIDGE_GET_PROPERTY"}, "absent": true},
+    {"do": "expect", "documentCommand": {}, "within": 100},
+    {"do": "end"},
+    {"do": "expect", "exit": {"code": 0}}]})";
+
+TEST(ClientExpectationTest, FailuresAreEventsAndStrictTurnsThemIntoTheExitCode) {
+  const ClientRun lenient = RunScenarioText(kPartlyFailing);
+  ASSERT_EQ(0, lenient.code) << lenient.output;
+  const std::vector<Json::Value> failures = Events(lenient, "expectFailed");
+  ASSERT_EQ(2u, failures.size()) << lenient.output;
+  EXPECT_EQ(4, failures[0]["step"].asInt());
+  EXPECT_EQ(0, failures[0]["found"].asInt());
+  ASSERT_FALSE(failures[0]["candidates"].empty());
+  EXPECT_EQ("NuvChromeBrowser_ExecuteScript_Result",
+            failures[0]["candidates"][0]["name"].asString());
+  EXPECT_EQ(6, failures[1]["step"].asInt());
+  EXPECT_EQ("documentCommand", failures[1]["expected"]["kind"].asString());
+  EXPECT_EQ(0, ExitCode(lenient));
+
+  const ClientRun strict = RunScenarioText(kPartlyFailing, {"--strict"});
+  EXPECT_EQ(1, strict.code);
+  EXPECT_TRUE(Contains(strict.output, "failed: 2 expectations failed")) << strict.output;
+  const ClientRun pretty = RunScenarioText(kPartlyFailing, {"--strict", "--pretty"});
+  EXPECT_EQ(1, pretty.code);
+  EXPECT_TRUE(Contains(pretty.output, "!! step 4: expected 1 message")) << pretty.output;
+  EXPECT_TRUE(Contains(pretty.output, "nearest: {\"args\":[1,true,\"a\",")) << pretty.output;
+}
+
+TEST(ClientExpectationTest, StrictFailsOnStepProblemsNoExpectationClaimed) {
+  const std::string unclaimed = R"({"steps": [
+      {"do": "createBrowser"}, {"do": "callBack"},
+      {"do": "wait", "for": "NuvChromeBrowser_Never", "timeoutMs": 100}]})";
+  const ClientRun run = RunScenarioText(unclaimed, {"--strict"});
+  EXPECT_EQ(1, run.code);
+  EXPECT_TRUE(Contains(run.output, "step 2: ${callback}")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "step 3: timed out waiting for NuvChromeBrowser_Never"))
+      << run.output;
+
+  const std::string claimed = R"({"steps": [
+      {"do": "createBrowser"}, {"do": "callBack"},
+      {"do": "wait", "for": "NuvChromeBrowser_Never", "timeoutMs": 100},
+      {"do": "expect", "error": {"step": 2, "message": {"regex": "no page callback"}}},
+      {"do": "expect", "timeout": {"step": 3}},
+      {"do": "send", "name": "NoSuchMessage"},
+      {"do": "expect", "ack": {"step": 6, "outcome": "declined"}},
+      {"do": "end"},
+      {"do": "createBrowser", "browser": 2},
+      {"do": "expect", "error": {"step": 9}},
+      {"do": "expect", "hostNote": {}, "absent": true}]})";
+  const ClientRun expected = RunScenarioText(claimed, {"--strict"});
+  EXPECT_EQ(0, expected.code) << expected.output;
+}
+
+TEST(ClientCheckTest, OneLinePerScenarioAndAClosingCount) {
+  ScratchDir dir;
+  WriteFile(dir.File("a-pass.json"),
+            R"({"steps": [{"do": "end"}, {"do": "expect", "exit": {"code": 0}}]})");
+  WriteFile(dir.File("b-fail.json"),
+            R"({"steps": [{"do": "end"}, {"do": "expect", "exit": {"code": 3}}]})");
+  WriteFile(dir.File("c-bad.json"), R"({"steps": [{"do": "jump"}]})");
+  WriteFile(dir.File("notes.txt"), "not a scenario");
+  const ClientRun run = RunClient({"check", dir.path()});
+  EXPECT_EQ(1, run.code) << run.output;
+  std::vector<std::string> lines;
+  std::istringstream stream(run.output);
+  for (std::string line; std::getline(stream, line);)
+    lines.push_back(line);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ("1 passed, 2 failed", lines.back());
+  EXPECT_EQ(0u, lines[0].rfind("PASS a-pass.json (", 0)) << run.output;
+  bool failed_line = false;
+  bool bad_line = false;
+  for (const std::string& line : lines) {
+    failed_line = failed_line || (line.rfind("FAIL b-fail.json (", 0) == 0 &&
+                                  Contains(line, "): 1 expectation failed"));
+    bad_line = bad_line || (line.rfind("FAIL c-bad.json (", 0) == 0 &&
+                            Contains(line, "unknown action \"jump\""));
+  }
+  EXPECT_TRUE(failed_line) << run.output;
+  EXPECT_TRUE(bad_line) << run.output;
+  EXPECT_TRUE(Contains(run.output, "b-fail.json: !! step 2: expected 1 exit {\"code\":3}"));
+  EXPECT_FALSE(Contains(run.output, "notes.txt"));
+
+  ScratchDir empty;
+  const ClientRun none = RunClient({"check", empty.path()});
+  EXPECT_EQ(66, none.code);
+  EXPECT_TRUE(Contains(none.output, "no scenario (*.json) in")) << none.output;
+  const ClientRun absent = RunClient({"check", empty.File("missing")});
+  EXPECT_EQ(66, absent.code);
+  EXPECT_TRUE(Contains(absent.output, "No such file or directory")) << absent.output;
+  EXPECT_EQ(kExitUsage, RunClient({"check", dir.path(), "--pretty"}).code);
+}
+
+TEST(ClientCheckTest, KeepHoldsTheRawLogStderrAndTranscript) {
+  ScratchDir dir;
+  const std::string keep = dir.File("kept/run");
+  const ClientRun run = RunScenarioText(R"({"steps": [{"do": "createBrowser"}, {"do": "end"}]})",
+                                        {"--keep", keep, "--pretty"});
+  ASSERT_EQ(0, run.code) << run.output;
+  const std::string log = ReadFile(keep + "/nuv.log");
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ("\xFF\xFE", log.substr(0, 2));  // raw: UTF-16LE as written
+  EXPECT_TRUE(FileExists(keep + "/stderr.txt"));
+  std::istringstream transcript(ReadFile(keep + "/transcript.jsonl"));
+  size_t events = 0;
+  for (std::string line; std::getline(transcript, line); ++events) {
+    Json::Value event;
+    ASSERT_TRUE(Json::Reader().parse(line, event)) << line;
+    EXPECT_TRUE(event.isMember("event")) << line;
+  }
+  EXPECT_GE(events, 5u);
+
+  // check keeps one folder per scenario.
+  ScratchDir scenarios;
+  WriteFile(scenarios.File("one.json"), R"({"steps": [{"do": "end"}]})");
+  const ClientRun checked = RunClient({"check", scenarios.path(), "--keep", dir.File("k")});
+  EXPECT_EQ(0, checked.code) << checked.output;
+  EXPECT_TRUE(FileExists(dir.File("k/one/transcript.jsonl")));
+  EXPECT_TRUE(FileExists(dir.File("k/one/nuv.log")));
+}
+
+// Starts nuv_client with a temporary folder and a message-window folder of
+// its own and its output in `out`; returns its pid, or -1.
+pid_t StartClient(const std::vector<std::string>& args,
+                  const std::string& temp_dir,
+                  const std::string& runtime_dir,
+                  const std::string& out) {
+  std::vector<std::string> env = {"TMPDIR=" + temp_dir, "XDG_RUNTIME_DIR=" + runtime_dir};
+  for (char** entry = environ; *entry; ++entry) {
+    if (strncmp(*entry, "TMPDIR=", 7) != 0 && strncmp(*entry, "XDG_RUNTIME_DIR=", 16) != 0)
+      env.push_back(*entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : env)
+    envp.push_back(&entry[0]);
+  envp.push_back(nullptr);
+  std::vector<std::string> argv_text = {ClientPath()};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argv_text)
+    argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned == 0 ? pid : -1;
+}
+
+// The start event once the client has reached step `step`; null on timeout.
+Json::Value AwaitStep(const std::string& out, int step) {
+  const std::string marker = "\"event\":\"step\",\"index\":" + std::to_string(step);
+  for (int i = 0; i < 500; ++i) {
+    const std::string text = ReadFile(out);
+    if (Contains(text, marker)) {
+      Json::Value start;
+      Json::Reader().parse(text.substr(0, text.find('\n')), start);
+      return start;
+    }
+    usleep(20000);
+  }
+  return Json::Value();
+}
+
+// The exit status of `pid`, waiting up to `timeout_ms`; -1 when still running.
+int AwaitExit(pid_t pid, int timeout_ms) {
+  for (int waited = 0; waited < timeout_ms; waited += 10) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return status;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+bool ProcessGone(pid_t pid) {
+  for (int i = 0; i < 200; ++i) {
+    if (kill(pid, 0) != 0 && errno == ESRCH)
+      return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(path.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] != '.')
+        names.push_back(entry->d_name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
+TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
+  for (int signal_number : {SIGTERM, SIGINT}) {
+    ScratchDir dir;
+    mkdir(dir.File("tmp").c_str(), 0700);
+    mkdir(dir.File("run").c_str(), 0700);
+    WriteFile(dir.File("s.json"), R"({"steps": [
+        {"do": "createBrowser"}, {"do": "createContext"},
+        {"do": "wait", "ms": 60000}]})");
+    const pid_t client = StartClient({"run", dir.File("s.json")}, dir.File("tmp"), dir.File("run"),
+                                     dir.File("out.txt"));
+    ASSERT_GT(client, 0);
+    const Json::Value start = AwaitStep(dir.File("out.txt"), 3);
+    ASSERT_TRUE(start.isMember("pid")) << ReadFile(dir.File("out.txt"));
+    const std::string socket =
+        dir.File("run/nuv-msgwin/") + std::to_string(start["hostWindow"].asUInt());
+    ASSERT_TRUE(FileExists(socket)) << socket;
+    ASSERT_EQ(1u, FolderEntries(dir.File("tmp")).size());  // the client's scratch folder
+
+    kill(client, signal_number);
+    const int status = AwaitExit(client, 10000);
+    ASSERT_NE(-1, status) << "nuv_client did not end after signal " << signal_number;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_TRUE(ProcessGone(start["pid"].asInt())) << "the sub-process lives on";
+    EXPECT_FALSE(FileExists(socket)) << "the host window lives on";
+    EXPECT_TRUE(FolderEntries(dir.File("tmp")).empty()) << "the scratch folder is left";
+  }
 }
 
 }  // namespace
