@@ -257,8 +257,9 @@ bool RenderRuntimeImpl::CreateContext(int browser_id,
   frame->set_context_state(state);
   {
     v8::Context::Scope context_scope(context);
-    if (!InstallDocument(isolate_, context, browser_id, frame->GetIdentifier()))
-      LogError("CreateContext: the document object could not be installed");
+    if (!InstallDocument(isolate_, context, browser_id, frame->GetIdentifier()) ||
+        !InstallWindow(isolate_, context))
+      LogError("CreateContext: the document or window object could not be installed");
     if (handler_)
       handler_->OnContextCreated(browser.get(), frame.get(), WrapContext(state));
   }

@@ -106,7 +106,8 @@ CefRefPtr<CefV8Exception> MakeException(v8::Isolate* isolate,
                                         v8::Local<v8::Context> context,
                                         v8::Local<v8::Message> message);
 CefRefPtr<CefV8StackTrace> MakeStackTrace(v8::Isolate* isolate, v8::Local<v8::StackTrace> trace);
-// Calls OnUncaughtException for |message| (the message listener).
+// Calls the page's window.onerror, then OnUncaughtException, for |message|
+// (the message listener).
 void ReportUncaughtException(v8::Local<v8::Message> message, v8::Local<v8::Value> error);
 
 // The page's document object (document.cc).
@@ -114,6 +115,16 @@ bool InstallDocument(v8::Isolate* isolate,
                      v8::Local<v8::Context> context,
                      int browser_id,
                      int64 frame_id);
+// The page's window: window, self, frames, document.defaultView and the
+// onerror attribute (window_object.cc). Needs the document installed first.
+bool InstallWindow(v8::Isolate* isolate, v8::Local<v8::Context> context);
+// Calls the page's window.onerror, if it holds a function, for an uncaught
+// exception of |context| with Chromium's arguments (message, source, line,
+// column, error). Not re-entered for an exception of the handler itself.
+void DispatchPageError(v8::Isolate* isolate,
+                       v8::Local<v8::Context> context,
+                       v8::Local<v8::Message> message,
+                       v8::Local<v8::Value> error);
 // Runs one document command as execCommand does and tells the observer.
 bool RunDocumentCommand(int browser_id,
                         int64 frame_id,

@@ -107,8 +107,7 @@ CefRefPtr<CefV8StackTrace> MakeStackTrace(v8::Isolate* isolate, v8::Local<v8::St
 
 void ReportUncaughtException(v8::Local<v8::Message> message, v8::Local<v8::Value> error) {
   v8::Isolate* isolate = CurrentIsolate();
-  CefRefPtr<CefRenderProcessHandler> handler = CurrentHandler();
-  if (!isolate || !handler || message.IsEmpty())
+  if (!isolate || message.IsEmpty())
     return;
   v8::HandleScope scope(isolate);
   v8::Local<v8::Context> context = isolate->GetCurrentContext();
@@ -116,6 +115,11 @@ void ReportUncaughtException(v8::Local<v8::Message> message, v8::Local<v8::Value
     context = isolate->GetEnteredOrMicrotaskContext();
   std::shared_ptr<ContextState> state = context.IsEmpty() ? nullptr : StateOf(context);
   if (!state || !state->valid)
+    return;
+  // As in Chromium, the page's own error handler hears of it first.
+  DispatchPageError(isolate, context, message, error);
+  CefRefPtr<CefRenderProcessHandler> handler = CurrentHandler();
+  if (!handler || !state->valid)
     return;
   CefRefPtr<CefV8Exception> exception = MakeException(isolate, context, message);
   CefRefPtr<CefV8StackTrace> trace = MakeStackTrace(isolate, message->GetStackTrace());

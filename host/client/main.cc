@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/client/commands.h"
+#include "host/client/host_window_relay.h"
 #include "host/client/interruption.h"
 
 namespace {
@@ -76,6 +77,9 @@ bool IsHelp(const char* arg) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Started by a run itself as the host window's own process (exitOnRequest).
+  if (argc == 4 && std::strcmp(argv[1], nuv::host::kHostWindowRelaySwitch) == 0)
+    return nuv::host::RunHostWindowRelay(argv[2], argv[3]);
   nuv::host::interruption::Install();
   if (argc >= 2 && IsHelp(argv[1])) {
     std::cout << kUsage;

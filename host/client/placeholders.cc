@@ -59,6 +59,10 @@ bool Placeholders::Expand(const std::string& text, std::string* out, std::string
     const std::string name = text.substr(open + 2, close - open - 2);
     if (name == "hostWindow") {
       out->append(std::to_string(host_window_));
+    } else if (name == "hostWindow+2^32") {
+      out->append(std::to_string(int64_t{host_window_} + (int64_t{1} << 32)));
+    } else if (name == "hostWindow-2^32") {
+      out->append(std::to_string(int64_t{host_window_} - (int64_t{1} << 32)));
     } else if (name == "callback") {
       if (callbacks_.empty()) {
         *error = "${callback}: no page callback has been handed to the client yet";
@@ -76,7 +80,9 @@ bool Placeholders::Expand(const std::string& text, std::string* out, std::string
       }
       out->append(std::to_string(callbacks_[static_cast<size_t>(n - 1)]));
     } else {
-      *error = "unknown placeholder ${" + name + "}";
+      *error = "unknown placeholder ${" + name +
+               "} (known: ${callback}, ${callback:N}, ${hostWindow}, ${hostWindow+2^32}, "
+               "${hostWindow-2^32})";
       return false;
     }
     pos = close + 1;

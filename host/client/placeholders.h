@@ -3,6 +3,9 @@
 //   ${callback}     the identifier of the latest "NuvValueV8Function" record
 //   ${callback:N}   the N-th one seen (1-based) in this run
 //   ${hostWindow}   the host window's handle, in decimal
+//   ${hostWindow+2^32}, ${hostWindow-2^32}
+//                   the handle plus or minus 2^32: other numbers with the
+//                   same low 32 bits
 #ifndef NUV_HOST_CLIENT_PLACEHOLDERS_H_
 #define NUV_HOST_CLIENT_PLACEHOLDERS_H_
 

@@ -23,6 +23,7 @@
 #include "host/browser/render_process.h"
 #include "host/client/expectation_checker.h"
 #include "host/client/interruption.h"
+#include "host/client/host_window_relay.h"
 #include "host/client/json_util.h"
 #include "host/client/log_file_reader.h"
 #include "host/client/placeholders.h"
@@ -44,6 +45,9 @@ constexpr int kMaxForwardedCallsPerStep = 64;
 constexpr int kPumpSliceMs = 20;
 // How long a step waits for the host window's thread to catch up.
 constexpr int kHostWindowBarrierMs = 1000;
+// Reply packets larger than this are shown cut in the transcript.
+constexpr size_t kShownReplyBytes = 1024 * 1024;
+constexpr size_t kCutReplyBytes = 1024;
 
 bool JsonToWire(const Json::Value& value, WireValue* out, int depth) {
   if (depth > 16)
@@ -164,6 +168,8 @@ class Runner {
   void ForwardOtherBrowserCalls(const Step& step);
   void StepError(const Step& step, const std::string& message);
   void Add(const Json::Value& event);
+  bool StartRelay(std::string* error);
+  void AddReply(const LoggedRequest& entry);
 
   const Scenario& scenario_;
   const RunnerOptions& options_;
@@ -174,6 +180,8 @@ class Runner {
   std::string log_path_;
   std::string stderr_path_;
   HostWindow window_;
+  // The host window's own process, for "exitOnRequest".
+  std::unique_ptr<HostWindowRelay> relay_;
   std::unique_ptr<RenderProcess> process_;
   bool ended_ = false;
   Placeholders placeholders_;
@@ -231,6 +239,8 @@ RunOutcome Runner::Run(std::string* error) {
     return RunOutcome::kStartFailed;
   }
   placeholders_.set_host_window(window_.handle());
+  if (window_.objects().UsesExitOnRequest() && !StartRelay(error))
+    return RunOutcome::kStartFailed;
 
   RenderProcessOptions process_options;
   process_options.executable = options_.subprocess_path;
@@ -247,7 +257,9 @@ RunOutcome Runner::Run(std::string* error) {
     start["argv"].append("--type=" + process_options.process_type);
   for (const std::string& arg : process_options.switches)
     start["argv"].append(arg);
-  start["hostWindow"] = window_.handle();
+  start["hostWindow"] = relay_ ? relay_->handle() : window_.handle();
+  if (relay_)
+    start["hostWindowProcess"] = relay_->pid();
   if (!scenario_.description.empty())
     start["description"] = scenario_.description;
 
@@ -301,6 +313,25 @@ void Runner::KeepFiles() {
       Add(event);
     }
   }
+}
+
+// The sub-process talks to the relay; killing it inside a request is the
+// death of the host window's process.
+bool Runner::StartRelay(std::string* error) {
+  std::string path = options_.relay_path;
+  if (path.empty()) {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (n > 0)
+      path.assign(buffer, static_cast<size_t>(n));
+  }
+  relay_ = HostWindowRelay::Start(path, window_.handle(), error);
+  if (!relay_)
+    return false;
+  HostWindowRelay* relay = relay_.get();
+  window_.SetExitOnRequestHandler([relay] { relay->KillNow(); });
+  placeholders_.set_host_window(relay_->handle());
+  return true;
 }
 
 std::vector<std::string> Runner::BuildSwitches(std::string* error) {
@@ -583,17 +614,19 @@ void Runner::DrainRequests() {
     request["bytes"] = Hex(entry.raw);
     if (!entry.problem.empty())
       request["problem"] = entry.problem;
+    if (!entry.misbehaviour.empty())
+      request["misbehaviour"] = entry.misbehaviour;
     Add(request);
     placeholders_.ScanText(entry.text);
-    if (entry.replied || !entry.reply_raw.empty()) {
-      Json::Value reply = Event("reply");
-      reply["kind"] = 0;
-      reply["browserId"] = entry.browser_id;
-      reply["requestId"] = entry.request_id;
-      reply["delivered"] = entry.replied;
-      reply["text"] = entry.reply_text;
-      reply["bytes"] = Hex(entry.reply_raw);
-      Add(reply);
+    if (entry.process_ended) {
+      Json::Value gone = Event("hostWindowGone");
+      gone["requestId"] = entry.request_id;
+      gone["detail"] =
+          "the host window's process ended inside the request (exitOnRequest); later "
+          "requests cannot reach it";
+      Add(gone);
+    } else if (entry.replied || (!entry.reply_raw.empty() && !entry.no_reply)) {
+      AddReply(entry);
     }
     if (entry.kind == kBridgeReleaseObject) {
       Json::Value release = Event("release");
@@ -602,6 +635,29 @@ void Runner::DrainRequests() {
       Add(release);
     }
   }
+}
+
+// A reply as sent (its header may differ from the request's on purpose).
+// Very large packets are shown cut, with their size.
+void Runner::AddReply(const LoggedRequest& entry) {
+  Json::Value reply = Event("reply");
+  reply["kind"] = static_cast<Json::UInt64>(entry.reply_kind);
+  reply["browserId"] = entry.reply_browser_id;
+  reply["requestId"] = entry.reply_request_id;
+  reply["delivered"] = entry.replied;
+  if (entry.replies_sent > 1)
+    reply["copies"] = entry.replies_sent;
+  if (entry.reply_raw.size() <= kShownReplyBytes) {
+    reply["text"] = entry.reply_text;
+    reply["bytes"] = Hex(entry.reply_raw);
+  } else {
+    reply["text"] = entry.reply_text.substr(0, kCutReplyBytes);
+    reply["bytes"] = Hex(
+        std::vector<uint8_t>(entry.reply_raw.begin(), entry.reply_raw.begin() + kCutReplyBytes));
+    reply["size"] = static_cast<Json::UInt64>(entry.reply_raw.size());
+    reply["cut"] = true;
+  }
+  Add(reply);
 }
 
 void Runner::DrainMessages() {

@@ -17,6 +17,9 @@ namespace host {
 
 struct RunnerOptions {
   std::string subprocess_path;  // the nuv_subprocess executable
+  // nuv_client itself, started as the host window's own process when the
+  // scenario asks for "exitOnRequest"; empty: this process's executable.
+  std::string relay_path;
   // How long the sub-process may take to come up, and to end at the end.
   int start_timeout_ms = 10000;
   int end_timeout_ms = 10000;

@@ -58,11 +58,13 @@ BridgeRequest ParseBridgeRequest(const platform::CopyData& data) {
 
 std::vector<uint8_t> BuildReplyPacket(int32_t browser_id,
                                       int32_t request_id,
-                                      const std::string& text) {
-  std::vector<uint8_t> packet(kBridgeHeaderSize + text.size() + 1, 0);
+                                      const std::string& text,
+                                      bool terminator) {
+  std::vector<uint8_t> packet(kBridgeHeaderSize + text.size() + (terminator ? 1 : 0), 0);
   WriteInt32(browser_id, packet.data());
   WriteInt32(request_id, packet.data() + 4);
-  memcpy(packet.data() + kBridgeHeaderSize, text.data(), text.size());
+  if (!text.empty())
+    memcpy(packet.data() + kBridgeHeaderSize, text.data(), text.size());
   return packet;
 }
 

@@ -45,10 +45,11 @@ struct BridgeRequest {
 BridgeRequest ParseBridgeRequest(const platform::CopyData& data);
 
 // The reply packet: browser id, request id, 4 zero bytes, the text and a
-// zero byte.
+// zero byte (left out when `terminator` is false, to try the reader).
 std::vector<uint8_t> BuildReplyPacket(int32_t browser_id,
                                       int32_t request_id,
-                                      const std::string& text);
+                                      const std::string& text,
+                                      bool terminator = true);
 
 // A name for log lines ("BRIDGE_GET_PROPERTY", or "kind 9").
 std::string BridgeKindName(uintptr_t kind);

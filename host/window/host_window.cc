@@ -85,7 +85,11 @@ bool HostWindow::Start() {
 
 void HostWindow::Stop() {
   if (thread_.joinable()) {
-    stopping_ = true;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    stop_requested_.notify_all();
     char wake = 'q';
     (void)!write(wake_write_, &wake, 1);
     thread_.join();
@@ -160,6 +164,17 @@ void HostWindow::SetLogHandler(HostLogHandler handler) {
   log_handler_ = std::move(handler);
 }
 
+void HostWindow::SetExitOnRequestHandler(ExitOnRequestHandler handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  exit_handler_ = std::move(handler);
+}
+
+void HostWindow::Delay(int ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  stop_requested_.wait_for(lock, std::chrono::milliseconds(ms),
+                           [this] { return stopping_.load(); });
+}
+
 void HostWindow::Log(const std::string& line) {
   HostLogHandler handler;
   {
@@ -174,7 +189,9 @@ void HostWindow::Log(const std::string& line) {
 }
 
 // The reply text a request gets; problems go into the log entry.
-std::string HostWindow::Answer(const BridgeRequest& request, LoggedRequest* entry) {
+std::string HostWindow::Answer(const BridgeRequest& request,
+                               LoggedRequest* entry,
+                               Misbehaviour* how) {
   std::string problem;
   std::string reply;
   bool needs_object =
@@ -185,22 +202,22 @@ std::string HostWindow::Answer(const BridgeRequest& request, LoggedRequest* entr
   }
   switch (request.kind) {
     case kBridgeGetNamedObjects:
-      reply = objects_.NamedObjectsReply(request.browser_id);
+      reply = objects_.NamedObjectsReply(request.browser_id, how);
       break;
     case kBridgeReleaseObject:
       objects_.CountRelease(request.object_id);
       break;
     case kBridgeGetProperty:
-      reply =
-          objects_.GetPropertyReply(request.browser_id, request.object_id, request.text, &problem);
+      reply = objects_.GetPropertyReply(request.browser_id, request.object_id, request.text,
+                                        &problem, how);
       break;
     case kBridgeSetProperty:
-      reply =
-          objects_.SetPropertyReply(request.browser_id, request.object_id, request.text, &problem);
+      reply = objects_.SetPropertyReply(request.browser_id, request.object_id, request.text,
+                                        &problem, how);
       break;
     case kBridgeCallMethod:
-      reply =
-          objects_.CallMethodReply(request.browser_id, request.object_id, request.text, &problem);
+      reply = objects_.CallMethodReply(request.browser_id, request.object_id, request.text,
+                                       &problem, how);
       break;
     case kBridgeCallOtherBrowserFunction: {
       // The calling render thread is blocked until this returns, and the
@@ -260,17 +277,15 @@ void HostWindow::OnCopyData(uintptr_t wparam, const platform::CopyData& data) {
   } else if (!request.has_ids) {
     // Without browser and request id no reply can be matched: none is sent.
   } else {
-    entry.reply_text = Answer(request, &entry);
-    entry.reply_raw = BuildReplyPacket(request.browser_id, request.request_id, entry.reply_text);
-    platform::CopyData reply;
-    reply.dwData = kBridgeReply;
-    reply.cbData = static_cast<uint32_t>(entry.reply_raw.size());
-    reply.lpData = entry.reply_raw.data();
-    platform::WindowHandle helper = entry.helper_window;
-    entry.replied = helper != 0 && platform::SendCopyData(helper, handle(), reply, nullptr);
-    if (!entry.replied) {
-      std::string failure = "the reply could not be delivered to window " + std::to_string(helper);
-      entry.problem = entry.problem.empty() ? failure : entry.problem + "; " + failure;
+    Misbehaviour how;
+    entry.reply_text = Answer(request, &entry, &how);
+    entry.misbehaviour = how.Describe();
+    if (how.exit_on_request) {
+      EndProcessInsideRequest(&entry);
+    } else {
+      if (how.delay_ms)
+        Delay(how.delay_ms);
+      Reply(request, how, &entry);
     }
   }
   if (!entry.problem.empty()) {
@@ -278,6 +293,65 @@ void HostWindow::OnCopyData(uintptr_t wparam, const platform::CopyData& data) {
         ", request " + std::to_string(entry.request_id) + "): " + entry.problem);
   }
   requests_.Add(std::move(entry));
+}
+
+// Sends the reply as configured: the answer or the configured bytes, under
+// the request's key or another one, of kind 0 or another, once, several
+// times or not at all.
+void HostWindow::Reply(const BridgeRequest& request,
+                       const Misbehaviour& how,
+                       LoggedRequest* entry) {
+  if (how.has_reply_text)
+    entry->reply_text = how.reply_text;
+  entry->reply_browser_id = how.reply_browser.Apply(request.browser_id);
+  entry->reply_request_id = how.reply_request.Apply(request.request_id);
+  entry->reply_kind = how.reply_kind;
+  entry->reply_raw = BuildReplyPacket(entry->reply_browser_id, entry->reply_request_id,
+                                      entry->reply_text, how.terminator);
+  if (how.no_reply) {
+    entry->no_reply = true;
+    return;
+  }
+  platform::CopyData reply;
+  reply.dwData = static_cast<uintptr_t>(how.reply_kind);
+  reply.cbData = static_cast<uint32_t>(entry->reply_raw.size());
+  reply.lpData = entry->reply_raw.empty() ? nullptr : entry->reply_raw.data();
+  platform::WindowHandle helper = entry->helper_window;
+  const bool fits = entry->reply_raw.size() <= platform::kMaxCopyDataSize;
+  for (int copy = 0; copy <= how.duplicates; ++copy) {
+    if (helper != 0 && fits && platform::SendCopyData(helper, handle(), reply, nullptr))
+      ++entry->replies_sent;
+  }
+  entry->replied = entry->replies_sent > 0;
+  if (!entry->replied) {
+    std::string failure = "the reply could not be delivered to window " + std::to_string(helper);
+    if (!fits)
+      failure += " (" + std::to_string(entry->reply_raw.size()) +
+                 " bytes, more than a copy-data message carries)";
+    entry->problem = entry->problem.empty() ? failure : entry->problem + "; " + failure;
+  }
+}
+
+// "exitOnRequest": the host window's process dies while the render thread
+// waits inside the request. The handler stands in for that death (the
+// reference client ends the process the sub-process talks to); without one,
+// this process ends here.
+void HostWindow::EndProcessInsideRequest(LoggedRequest* entry) {
+  entry->process_ended = true;
+  entry->reply_raw.clear();
+  ExitOnRequestHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    handler = exit_handler_;
+  }
+  if (!handler) {
+    Log(BridgeKindName(entry->kind) + " (browser " + std::to_string(entry->browser_id) +
+        ", request " + std::to_string(entry->request_id) +
+        "): exitOnRequest, the process ends with code " + std::to_string(kExitOnRequestCode));
+    fflush(nullptr);
+    _exit(kExitOnRequestCode);
+  }
+  handler();
 }
 
 }  // namespace host

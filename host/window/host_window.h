@@ -7,6 +7,7 @@
 #define NUV_HOST_WINDOW_HOST_WINDOW_H_
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -38,6 +39,12 @@ struct OtherBrowserCall {
 
 using OtherBrowserCallHandler = std::function<void(const OtherBrowserCall& call)>;
 using HostLogHandler = std::function<void(const std::string& line)>;
+// Called inside a request configured with "exitOnRequest", on the host
+// window's thread, before the request returns without a reply. It stands for
+// the death of the host window's process; the default ends this process at
+// once with kExitOnRequestCode.
+using ExitOnRequestHandler = std::function<void()>;
+constexpr int kExitOnRequestCode = 70;
 
 class HostWindow {
  public:
@@ -67,6 +74,7 @@ class HostWindow {
   void SetOtherBrowserCallHandler(OtherBrowserCallHandler handler);
   // Where problems with requests are reported; default: standard error.
   void SetLogHandler(HostLogHandler handler);
+  void SetExitOnRequestHandler(ExitOnRequestHandler handler);
 
   // Runs `task` on the host window's thread, outside any window procedure.
   void Post(std::function<void()> task);
@@ -78,7 +86,11 @@ class HostWindow {
   void ThreadMain();
   void RunTasks();
   void OnCopyData(uintptr_t wparam, const platform::CopyData& data);
-  std::string Answer(const BridgeRequest& request, LoggedRequest* entry);
+  std::string Answer(const BridgeRequest& request, LoggedRequest* entry, Misbehaviour* how);
+  void Reply(const BridgeRequest& request, const Misbehaviour& how, LoggedRequest* entry);
+  void EndProcessInsideRequest(LoggedRequest* entry);
+  // Sleeps up to `ms`; returns early when the window stops.
+  void Delay(int ms);
   void Log(const std::string& line);
 
   ObjectRegistry objects_;
@@ -93,6 +105,8 @@ class HostWindow {
   std::deque<std::function<void()>> tasks_;
   OtherBrowserCallHandler other_browser_handler_;
   HostLogHandler log_handler_;
+  ExitOnRequestHandler exit_handler_;
+  std::condition_variable stop_requested_;  // wakes Delay
 };
 
 }  // namespace host

@@ -41,11 +41,31 @@ bool ExpandTemplate(const Json::Value& value, Json::Value* out, std::string* err
   return true;
 }
 
-bool ParseMethod(const Json::Value& spec, MethodSpec* method, std::string* error) {
-  if (!spec.isObject()) {
-    *error = "a method must be a JSON object";
+// Lists the allowed members when `spec` has another one.
+bool CheckMembers(const Json::Value& spec,
+                  std::initializer_list<const char*> own,
+                  const std::string& what,
+                  std::string* error) {
+  for (const std::string& key : spec.getMemberNames()) {
+    bool known = false;
+    for (const char* name : own)
+      known = known || key == name;
+    for (int i = 0; kMisbehaviourMembers[i] && !known; ++i)
+      known = key == kMisbehaviourMembers[i];
+    if (known)
+      continue;
+    std::string allowed;
+    for (const char* name : own)
+      allowed += std::string(allowed.empty() ? "" : ", ") + "\"" + name + "\"";
+    for (int i = 0; kMisbehaviourMembers[i]; ++i)
+      allowed += std::string(", \"") + kMisbehaviourMembers[i] + "\"";
+    *error = "unknown member \"" + key + "\" of " + what + " (allowed: " + allowed + ")";
     return false;
   }
+  return true;
+}
+
+bool ParseMethodMode(const Json::Value& spec, MethodSpec* method, std::string* error) {
   if (spec.isMember("returns")) {
     method->mode = MethodSpec::Mode::kReturn;
     return ExpandTemplate(spec["returns"], &method->result, error);
@@ -74,6 +94,39 @@ bool ParseMethod(const Json::Value& spec, MethodSpec* method, std::string* error
   return false;
 }
 
+bool ParseMethod(const Json::Value& spec, MethodSpec* method, std::string* error) {
+  if (!spec.isObject()) {
+    *error = "a method must be a JSON object";
+    return false;
+  }
+  return CheckMembers(spec, {"returns", "echo", "returnsNewObject"}, "a method", error) &&
+         ParseMethodMode(spec, method, error) && ParseMisbehaviour(spec, &method->how, error);
+}
+
+// A property written as {"value": ..., <misbehaviours>} rather than as a
+// value: an object that is neither a record nor a host object reference and
+// has "value" or a misbehaviour member.
+bool IsPropertySpec(const Json::Value& spec) {
+  return spec.isObject() && !spec.isMember("valueType") && !IsReference(spec) &&
+         (spec.isMember("value") || HasMisbehaviourMembers(spec));
+}
+
+bool ParseProperty(const Json::Value& spec,
+                   Json::Value* value,
+                   Misbehaviour* how,
+                   std::string* error) {
+  if (!IsPropertySpec(spec))
+    return ExpandTemplate(spec, value, error);
+  if (!CheckMembers(spec, {"value"}, "a property", error) || !ParseMisbehaviour(spec, how, error))
+    return false;
+  if (!spec.isMember("value")) {
+    *value = Json::Value(Json::objectValue);  // answered as a null record
+    (*value)["valueType"] = "NuvValueNull";
+    return true;
+  }
+  return ExpandTemplate(spec["value"], value, error);
+}
+
 bool ParseObject(int32_t id, const Json::Value& spec, HostObject* object, std::string* error) {
   object->id = id;
   if (!spec.isObject()) {
@@ -88,10 +141,13 @@ bool ParseObject(int32_t id, const Json::Value& spec, HostObject* object, std::s
     return false;
   }
   for (const std::string& name : properties.getMemberNames()) {
-    if (!ExpandTemplate(properties[name], &object->properties[name], error)) {
+    Misbehaviour how;
+    if (!ParseProperty(properties[name], &object->properties[name], &how, error)) {
       *error = "property " + name + " of object " + std::to_string(id) + ": " + *error;
       return false;
     }
+    if (how.any())
+      object->property_misbehaviours[name] = how;
   }
   for (const std::string& name : methods.getMemberNames()) {
     if (!ParseMethod(methods[name], &object->methods[name], error)) {
@@ -102,29 +158,50 @@ bool ParseObject(int32_t id, const Json::Value& spec, HostObject* object, std::s
   return true;
 }
 
-bool ParseNamed(const Json::Value& list,
-                std::vector<std::pair<std::string, Json::Value>>* named,
+// A named-object entry: {"name": text, "object": value} with the value's
+// shorthands; {"verbatim": any} or any other shape is sent as written.
+bool ParseNamedEntry(const Json::Value& entry, NamedEntry* out, std::string* error) {
+  const bool standard =
+      entry.isObject() && entry.size() == 2 && entry["name"].isString() && entry.isMember("object");
+  if (!standard) {
+    out->verbatim = true;
+    out->value = entry.isObject() && entry.size() == 1 && entry.isMember("verbatim")
+                     ? entry["verbatim"]
+                     : entry;
+    return true;
+  }
+  out->name = entry["name"].asString();
+  Json::Value value = entry["object"];
+  if (value.isInt()) {  // a bare identifier names a host object
+    int32_t id = value.asInt();
+    value = Json::Value(Json::objectValue);
+    value["object"] = id;
+  }
+  return ExpandTemplate(value, &out->value, error);
+}
+
+// A list is an array of entries, or {"value": [entries], <misbehaviours>}.
+bool ParseNamed(const Json::Value& spec,
+                std::vector<NamedEntry>* named,
+                Misbehaviour* how,
                 std::string* error) {
-  if (!list.isArray()) {
-    *error = "a named-object list must be an array";
+  const Json::Value* list = &spec;
+  if (spec.isObject()) {
+    if (!CheckMembers(spec, {"value"}, "a named-object list", error) ||
+        !ParseMisbehaviour(spec, how, error))
+      return false;
+    list = &spec["value"];
+    if (list->isNull())
+      return true;
+  }
+  if (!list->isArray()) {
+    *error = "a named-object list must be an array, or an object with \"value\": array";
     return false;
   }
-  for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-    const Json::Value& entry = list[i];
-    if (!entry.isObject() || !entry["name"].isString()) {
-      *error = "a named object needs a \"name\"";
+  for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
+    named->emplace_back();
+    if (!ParseNamedEntry((*list)[i], &named->back(), error))
       return false;
-    }
-    Json::Value value = entry["object"];
-    if (value.isInt()) {  // a bare identifier names a host object
-      int32_t id = value.asInt();
-      value = Json::Value(Json::objectValue);
-      value["object"] = id;
-    }
-    Json::Value expanded;
-    if (!ExpandTemplate(value, &expanded, error))
-      return false;
-    named->emplace_back(entry["name"].asString(), expanded);
   }
   return true;
 }
@@ -169,7 +246,8 @@ bool ObjectRegistry::Load(const Json::Value& config, std::string* error) {
     if (!ParseObject(id, object_specs[key], &objects.back(), error))
       return false;
   }
-  std::map<int64_t, std::vector<std::pair<std::string, Json::Value>>> named;
+  std::map<int64_t, std::vector<NamedEntry>> named;
+  std::map<int64_t, Misbehaviour> named_how;
   const Json::Value& named_specs = config["named"];
   if (!named_specs.isNull() && !named_specs.isObject()) {
     *error = "\"named\" must map browser ids (or \"*\") to lists";
@@ -185,8 +263,10 @@ bool ObjectRegistry::Load(const Json::Value& config, std::string* error) {
       }
       slot = browser;
     }
-    if (!ParseNamed(named_specs[key], &named[slot], error))
+    if (!ParseNamed(named_specs[key], &named[slot], &named_how[slot], error)) {
+      *error = "named objects of " + key + ": " + *error;
       return false;
+    }
   }
   Json::Value other_result;
   if (config.isMember("otherBrowserCallResult") &&
@@ -196,7 +276,7 @@ bool ObjectRegistry::Load(const Json::Value& config, std::string* error) {
   for (const auto& object : objects)
     AddObject(object);
   for (auto& entry : named)
-    SetNamedObjects(entry.first, std::move(entry.second));
+    SetNamedList(entry.first, std::move(entry.second), named_how[entry.first]);
   if (config.isMember("otherBrowserCallResult"))
     SetOtherBrowserCallResult(other_result);
   return true;
@@ -211,8 +291,37 @@ void ObjectRegistry::AddObject(const HostObject& object) {
 
 void ObjectRegistry::SetNamedObjects(int64_t browser_id,
                                      std::vector<std::pair<std::string, Json::Value>> named) {
+  std::vector<NamedEntry> entries;
+  for (auto& pair : named)
+    entries.push_back(NamedEntry{std::move(pair.first), std::move(pair.second), false});
+  SetNamedList(browser_id, std::move(entries));
+}
+
+void ObjectRegistry::SetNamedList(int64_t browser_id,
+                                  std::vector<NamedEntry> entries,
+                                  const Misbehaviour& how) {
   std::lock_guard<std::mutex> lock(mutex_);
-  named_[browser_id] = std::move(named);
+  named_[browser_id] = std::move(entries);
+  named_misbehaviours_[browser_id] = how;
+}
+
+bool ObjectRegistry::UsesExitOnRequest() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& list : named_misbehaviours_) {
+    if (list.second.exit_on_request)
+      return true;
+  }
+  for (const auto& object : objects_) {
+    for (const auto& property : object.second.property_misbehaviours) {
+      if (property.second.exit_on_request)
+        return true;
+    }
+    for (const auto& method : object.second.methods) {
+      if (method.second.how.exit_on_request)
+        return true;
+    }
+  }
+  return false;
 }
 
 void ObjectRegistry::SetMethodHandler(int32_t object_id,
@@ -265,17 +374,23 @@ int32_t ObjectRegistry::CloneLocked(int32_t template_id) {
   return copy.id;
 }
 
-std::string ObjectRegistry::NamedObjectsReply(int32_t browser_id) {
+std::string ObjectRegistry::NamedObjectsReply(int32_t browser_id, Misbehaviour* how) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = named_.find(browser_id);
   if (found == named_.end())
     found = named_.find(kAnyBrowser);
   Json::Value reply(Json::arrayValue);
   if (found != named_.end()) {
-    for (const auto& entry : found->second) {
+    if (how)
+      *how = named_misbehaviours_[found->first];
+    for (const NamedEntry& entry : found->second) {
+      if (entry.verbatim) {
+        reply.append(entry.value);
+        continue;
+      }
       Json::Value named(Json::objectValue);
-      named["name"] = entry.first;
-      named["object"] = ResolveLocked(entry.second, browser_id);
+      named["name"] = entry.name;
+      named["object"] = ResolveLocked(entry.value, browser_id);
       reply.append(named);
     }
   }
@@ -285,7 +400,8 @@ std::string ObjectRegistry::NamedObjectsReply(int32_t browser_id) {
 std::string ObjectRegistry::GetPropertyReply(int32_t browser_id,
                                              int32_t object_id,
                                              const std::string& name,
-                                             std::string* problem) {
+                                             std::string* problem,
+                                             Misbehaviour* how) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto object = objects_.find(object_id);
   if (object == objects_.end()) {
@@ -297,13 +413,17 @@ std::string ObjectRegistry::GetPropertyReply(int32_t browser_id,
     *problem = "host object " + std::to_string(object_id) + " has no property " + name;
     return WriteJson(NullRecord(browser_id));
   }
+  auto misbehaviour = object->second.property_misbehaviours.find(name);
+  if (how && misbehaviour != object->second.property_misbehaviours.end())
+    *how = misbehaviour->second;
   return WriteJson(ResolveLocked(property->second, browser_id));
 }
 
 std::string ObjectRegistry::SetPropertyReply(int32_t browser_id,
                                              int32_t object_id,
                                              const std::string& text,
-                                             std::string* problem) {
+                                             std::string* problem,
+                                             Misbehaviour* how) {
   Json::Value request;
   if (!ParseJson(text, &request) || !request.isObject() || !request["propertyName"].isString()) {
     *problem = "property write without a JSON \"propertyName\"";
@@ -316,7 +436,12 @@ std::string ObjectRegistry::SetPropertyReply(int32_t browser_id,
   if (object == objects_.end()) {
     *problem = "no host object " + std::to_string(object_id);
   } else {
-    object->second.properties[request["propertyName"].asString()] = value;
+    // The value changes; how the property is answered does not.
+    const std::string name = request["propertyName"].asString();
+    object->second.properties[name] = value;
+    auto misbehaviour = object->second.property_misbehaviours.find(name);
+    if (how && misbehaviour != object->second.property_misbehaviours.end())
+      *how = misbehaviour->second;
   }
   return WriteJson(NullRecord(browser_id));
 }
@@ -324,7 +449,8 @@ std::string ObjectRegistry::SetPropertyReply(int32_t browser_id,
 std::string ObjectRegistry::CallMethodReply(int32_t browser_id,
                                             int32_t object_id,
                                             const std::string& text,
-                                            std::string* problem) {
+                                            std::string* problem,
+                                            Misbehaviour* how) {
   Json::Value request;
   if (!ParseJson(text, &request) || !request.isObject() || !request["methodName"].isString()) {
     *problem = "method call without a JSON \"methodName\"";
@@ -366,6 +492,8 @@ std::string ObjectRegistry::CallMethodReply(int32_t browser_id,
     return WriteJson(NullRecord(browser_id));
   }
   const MethodSpec spec = method->second;
+  if (how)
+    *how = spec.how;
   switch (spec.mode) {
     case MethodSpec::Mode::kReturn:
       return WriteJson(ResolveLocked(spec.result, browser_id));

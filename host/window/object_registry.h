@@ -15,6 +15,8 @@
 
 #include <json/json.h>
 
+#include "host/window/misbehaviour.h"
+
 namespace nuv {
 namespace host {
 
@@ -29,6 +31,7 @@ struct MethodSpec {
   Mode mode = Mode::kReturn;
   Json::Value result;  // kReturn
   int32_t template_id = 0;
+  Misbehaviour how;  // how the answer is delivered
 };
 
 // A host object. Property values are value templates: value records, where
@@ -37,12 +40,22 @@ struct HostObject {
   int32_t id = 0;
   std::map<std::string, Json::Value> properties;
   std::map<std::string, MethodSpec> methods;
+  // Properties whose reads and writes are answered with a misbehaviour.
+  std::map<std::string, Misbehaviour> property_misbehaviours;
 };
 
 // Code a client plugs in for one method instead of a MethodSpec: gets the
 // browser id and the arguments (an array of records, already normalised),
 // returns the reply record.
 using MethodHandler = std::function<Json::Value(int32_t browser_id, const Json::Value& arguments)>;
+
+// One entry of a named-object list: a name and a value template, or any JSON
+// sent exactly as written (to try the sub-process on odd entries).
+struct NamedEntry {
+  std::string name;
+  Json::Value value;
+  bool verbatim = false;
+};
 
 // A browser id that stands for every browser without a list of its own.
 constexpr int64_t kAnyBrowser = INT64_MIN;
@@ -58,27 +71,39 @@ class ObjectRegistry {
   // The named objects of one browser (or kAnyBrowser): name -> value
   // template (typically {"object": id}).
   void SetNamedObjects(int64_t browser_id, std::vector<std::pair<std::string, Json::Value>> named);
+  // The same with entries of any shape and a misbehaviour for the list's
+  // request.
+  void SetNamedList(int64_t browser_id,
+                    std::vector<NamedEntry> entries,
+                    const Misbehaviour& how = Misbehaviour());
   void SetMethodHandler(int32_t object_id, const std::string& method, MethodHandler handler);
   void SetOtherBrowserCallResult(const Json::Value& value_template);
 
   // Reply texts of the request kinds (Json::FastWriter text). A problem
   // worth logging is put into *problem; the reply is then still a valid one
-  // (a NuvValueNull record, or [] for the named objects).
-  std::string NamedObjectsReply(int32_t browser_id);
+  // (a NuvValueNull record, or [] for the named objects). *how (optional)
+  // gets the misbehaviour configured for what the request addresses.
+  std::string NamedObjectsReply(int32_t browser_id, Misbehaviour* how = nullptr);
   std::string GetPropertyReply(int32_t browser_id,
                                int32_t object_id,
                                const std::string& name,
-                               std::string* problem);
+                               std::string* problem,
+                               Misbehaviour* how = nullptr);
   std::string SetPropertyReply(int32_t browser_id,
                                int32_t object_id,
                                const std::string& text,
-                               std::string* problem);
+                               std::string* problem,
+                               Misbehaviour* how = nullptr);
   std::string CallMethodReply(int32_t browser_id,
                               int32_t object_id,
                               const std::string& text,
-                              std::string* problem);
+                              std::string* problem,
+                              Misbehaviour* how = nullptr);
   std::string OtherBrowserCallReply(int32_t browser_id);
   void CountRelease(int32_t object_id);
+
+  // Whether any configured answer asks the host window's process to die.
+  bool UsesExitOnRequest() const;
 
   // For tests and tools.
   int ReleaseCount(int32_t object_id) const;
@@ -93,7 +118,8 @@ class ObjectRegistry {
 
   mutable std::mutex mutex_;
   std::map<int32_t, HostObject> objects_;
-  std::map<int64_t, std::vector<std::pair<std::string, Json::Value>>> named_;
+  std::map<int64_t, std::vector<NamedEntry>> named_;
+  std::map<int64_t, Misbehaviour> named_misbehaviours_;
   std::map<std::pair<int32_t, std::string>, MethodHandler> handlers_;
   std::map<int32_t, int> releases_;
   Json::Value other_browser_result_;

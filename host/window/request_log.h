@@ -24,8 +24,17 @@ struct LoggedRequest {
   std::vector<uint8_t> raw;        // the whole packet as received
   bool replied = false;            // a reply was delivered to helper_window
   std::string reply_text;          // the reply's text (without its zero byte)
-  std::vector<uint8_t> reply_raw;  // the reply packet as sent
+  std::vector<uint8_t> reply_raw;  // the reply packet as built (sent unless no_reply)
   std::string problem;             // what was wrong, empty when nothing
+  // A configured misbehaviour ("noReply, delayMs 200"), empty when none,
+  // and what it made of the reply.
+  std::string misbehaviour;
+  uint64_t reply_kind = 0;       // dwData of the reply
+  int32_t reply_browser_id = 0;  // the reply's header (replyTo may change it)
+  int32_t reply_request_id = 0;
+  int replies_sent = 0;        // copies delivered (duplicateReply: more than 1)
+  bool no_reply = false;       // the reply was withheld on purpose
+  bool process_ended = false;  // exitOnRequest: the host window "died" here
 };
 
 class RequestLog {

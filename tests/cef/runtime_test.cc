@@ -197,6 +197,90 @@ TEST_F(RenderRuntimeTest, EvalRunsGlobalCodeThroughThePagesEval) {
   EXPECT_FALSE(MainContext()->Eval("", retval, exception));
 }
 
+// Page script written for Chromium finds its window: the global object under
+// window, self and frames, and as the document's defaultView.
+TEST_F(RenderRuntimeTest, TheGlobalObjectIsThePagesWindow) {
+  ScopedEnter enter(MainContext());
+  const char* truths[] = {
+      "window === globalThis",
+      "window.window === window",
+      "self === window && frames === window && globalThis.window === window",
+      "document.defaultView === window",
+      "typeof window.document.execCommand === 'function'",
+      "var pageVar = 3; window.pageVar === 3",
+      "window.made = 4; made === 4",
+      // window cannot be replaced or deleted; self and frames can be replaced.
+      "window = 5; window === globalThis",
+      "!delete window && window === globalThis",
+      "(function () { 'use strict'; try { window = 1; return false; } "
+      "catch (e) { return e instanceof TypeError; } })()",
+      "self = 6; self === 6 && window.self === 6 && frames === window",
+      "Object.getOwnPropertyDescriptor(window, 'window').configurable === false",
+      "window.onerror === null && 'onerror' in window",
+  };
+  for (const char* truth : truths)
+    EXPECT_TRUE(Eval(truth)->GetBoolValue()) << truth;
+  // The sub-frame has its own window; frames of one browser reach each other.
+  ASSERT_TRUE(Runtime()->CreateContext(browser_id_, 6, false, "side", "var who = 'side';"));
+  CefRefPtr<CefV8Value> side = browser_->GetFrame(6)->GetV8Context()->GetGlobal();
+  ASSERT_TRUE(MainContext()->GetGlobal()->SetValue("sideWindow", side, V8_PROPERTY_ATTRIBUTE_NONE));
+  EXPECT_TRUE(Eval("sideWindow.window === sideWindow && sideWindow !== window && "
+                   "sideWindow.document.defaultView === sideWindow && sideWindow.who === 'side'")
+                  ->GetBoolValue());
+}
+
+// window.onerror sees uncaught exceptions first, with Chromium's arguments;
+// the render-process handler hears of every one of them all the same.
+TEST_F(RenderRuntimeTest, WindowOnErrorSeesUncaughtExceptionsBeforeTheHandler) {
+  const char* script =
+      "var seen = [];\n"
+      "window.onerror = function (message, source, line, column, error) {\n"
+      "  seen.push([message, source, line, column, error instanceof Error,\n"
+      "             this === window, arguments.length].join('|'));\n"
+      "  return true;\n"
+      "};\n";
+  ASSERT_TRUE(Runtime()->CreateContext(browser_id_, 7, false, "", script));
+  browser_->GetFrame(7)->ExecuteJavaScript("\n  throw new Error('boom')", "page.js", 1);
+  ASSERT_EQ(1u, Handler()->uncaught.size()) << "returning true does not hide it from CEF";
+  EXPECT_EQ("Uncaught Error: boom", Handler()->uncaught[0].message);
+  CefRefPtr<CefV8Context> context = browser_->GetFrame(7)->GetV8Context();
+  CefRefPtr<CefV8Value> seen;
+  CefRefPtr<CefV8Exception> exception;
+  ASSERT_TRUE(context->Eval("seen.join('\\n')", seen, exception));
+  EXPECT_EQ("Uncaught Error: boom|page.js|2|3|true|true|5", seen->GetStringValue().ToString());
+
+  // Caught in the page: neither hears of it. A handler that throws is
+  // reported itself, once, and not called again for its own exception.
+  ASSERT_TRUE(context->Eval("try { null.x } catch (e) {} seen.length", seen, exception));
+  EXPECT_EQ(1, seen->GetIntValue());
+  ASSERT_TRUE(context->Eval(
+      "onerror = function () { seen.push('x'); throw new Error('again'); }; 1", seen, exception));
+  browser_->GetFrame(7)->ExecuteJavaScript("throw 7", "page.js", 1);
+  ASSERT_EQ(3u, Handler()->uncaught.size());
+  EXPECT_EQ("Uncaught Error: again", Handler()->uncaught[1].message);
+  EXPECT_EQ("Uncaught 7", Handler()->uncaught[2].message);
+  ASSERT_TRUE(context->Eval("seen.length", seen, exception));
+  EXPECT_EQ(2, seen->GetIntValue());
+
+  // An event-handler attribute keeps objects only.
+  ASSERT_TRUE(context->Eval("onerror = 'text'; String(window.onerror)", seen, exception));
+  EXPECT_EQ("null", seen->GetStringValue().ToString());
+}
+
+// A page that replaces window.eval is what CefV8Context::Eval calls, as in CEF.
+TEST_F(RenderRuntimeTest, ReplacedWindowEvalIsWhatContextEvalCalls) {
+  ScopedEnter enter(MainContext());
+  Eval(
+      "var realEval = window.eval; window.eval = function (code) { "
+      "return 'seen: ' + code; }; 1");
+  EXPECT_EQ("seen: 1 + 1", Eval("1 + 1")->GetStringValue().ToString());
+  EXPECT_EQ("seen: window.eval = realEval",
+            Eval("window.eval = realEval")->GetStringValue().ToString());
+  CefRefPtr<CefV8Value> global = MainContext()->GetGlobal();
+  ASSERT_TRUE(global->SetValue("eval", global->GetValue("realEval"), V8_PROPERTY_ATTRIBUTE_NONE));
+  EXPECT_EQ(2, Eval("1 + 1")->GetIntValue());
+}
+
 TEST_F(RenderRuntimeTest, DocumentExecCommandIsRecorded) {
   ScopedEnter enter(MainContext());
   EXPECT_TRUE(Eval("document.execCommand('bold', false, null)")->GetBoolValue());

@@ -3,9 +3,11 @@
 
 #include "host/window/host_window.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -303,19 +305,174 @@ TEST_F(HostWindowTest, SurvivesMalformedRequests) {
 TEST(HostWindowConfigTest, RejectsBadConfigurationsWithoutChangingAnything) {
   HostWindow host;
   std::string error;
-  for (const char* bad : {"not json", "[]", R"({"objects": []})", R"({"objects": {"x": {}}})",
-                          R"({"objects": {"0": {}}})", R"({"objects": {"5": {"properties": 3}}})",
-                          R"({"objects": {"5": {"methods": {"m": {"echo": "second"}}}}})",
-                          R"({"objects": {"5": {"methods": {"m": 1}}}})",
-                          R"({"objects": {"5": {"properties": {"p": {"object": "x"}}}}})",
-                          R"({"named": {"*": [{"object": 5}]}})", R"({"named": {"abc": []}})",
-                          R"({"objects": {"5": {}}, "named": {"*": {}}})"}) {
+  for (const char* bad :
+       {"not json", "[]", R"({"objects": []})", R"({"objects": {"x": {}}})",
+        R"({"objects": {"0": {}}})", R"({"objects": {"5": {"properties": 3}}})",
+        R"({"objects": {"5": {"methods": {"m": {"echo": "second"}}}}})",
+        R"({"objects": {"5": {"methods": {"m": 1}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"object": "x"}}}}})",
+        R"({"named": {"abc": []}})", R"({"objects": {"5": {}}, "named": {"*": 3}})",
+        R"({"objects": {"5": {"methods": {"m": {"returns": 1, "retruns": 2}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"value": 1, "delayMs": -1}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"value": 1, "x": 1}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"replyText": {"hex": "0"}}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"replyTo": {"requestId": "1"}}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"replyKind": -1}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"noReply": 1}}}}})",
+        R"({"named": {"*": {"value": [], "duplicateReply": 99}}})"}) {
     error.clear();
     EXPECT_FALSE(host.Configure(bad, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
   EXPECT_FALSE(host.objects().HasObject(5));
   EXPECT_EQ("[]\n", host.objects().NamedObjectsReply(1));
+  // An unknown member is named with the ones allowed.
+  EXPECT_FALSE(host.Configure(R"({"objects": {"5": {"methods": {"m": {"retruns": 2}}}}})", &error));
+  EXPECT_NE(std::string::npos, error.find("\"retruns\"")) << error;
+  EXPECT_NE(std::string::npos, error.find("\"returns\", \"echo\"")) << error;
+  EXPECT_NE(std::string::npos, error.find("\"exitOnRequest\"")) << error;
+}
+
+const char kMisbehavingConfig[] = R"({
+  "objects": {
+    "7": {
+      "properties": {
+        "plain": {"value": "p"},
+        "silent": {"value": 1, "noReply": true},
+        "text": {"value": 1, "replyText": "not json"},
+        "empty": {"value": 1, "replyText": ""},
+        "open": {"value": 1, "replyText": {"text": "{}", "terminator": false}},
+        "zeros": {"value": 1, "replyText": {"hex": "7b 00 7d"}},
+        "late": {"value": 2, "replyTo": {"requestId": "-1"}},
+        "stray": {"value": 3, "replyTo": {"browserId": 9, "requestId": 1000}},
+        "twice": {"value": 4, "duplicateReply": true},
+        "kind": {"value": 5, "replyKind": 3},
+        "slow": {"value": 6, "delayMs": 600000},
+        "huge": {"value": 7, "replyText": {"repeat": "ab", "size": 67108864}},
+        "dies": {"value": 8, "exitOnRequest": true}
+      },
+      "methods": {"m": {"returns": 1, "replyText": {"before": "[", "repeat": "0,", "size": 9,
+                                                   "after": "0]"}}}
+    }
+  },
+  "named": {"*": {"value": [42, {"name": 5}, {"verbatim": {"name": "v", "object": 7}},
+                            {"name": "ok", "object": 7}],
+                  "duplicateReply": 2}}
+})";
+
+class HostWindowMisbehaviourTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_.SetLogHandler([](const std::string&) {});
+    host_.SetExitOnRequestHandler([this] { ++exits_; });
+    std::string error;
+    ASSERT_TRUE(host_.Configure(kMisbehavingConfig, &error)) << error;
+    ASSERT_TRUE(host_.Start());
+    ASSERT_TRUE(peer_.Start(host_.handle()));
+  }
+
+  Exchange Read(const std::string& name, int32_t request_id) {
+    Exchange exchange = peer_.Send(kBridgeGetProperty, RequestPacket(1, request_id, 7, name));
+    EXPECT_TRUE(exchange.io_ok && exchange.sent) << name;
+    return exchange;
+  }
+
+  LoggedRequest Last() { return host_.requests().Entries().back(); }
+
+  HostWindow host_;
+  test::RenderPeer peer_;
+  std::atomic<int> exits_{0};
+};
+
+std::vector<uint8_t> Packet(int32_t browser, int32_t request, const std::string& bytes) {
+  std::vector<uint8_t> packet = RequestPacket(browser, request, 0, bytes);
+  packet.resize(12 + bytes.size());  // no terminator, no padding
+  return packet;
+}
+
+TEST_F(HostWindowMisbehaviourTest, SendsTheRepliesItIsToldTo) {
+  Exchange e = Read("plain", 1);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(Last().misbehaviour, "");
+
+  e = Read("silent", 2);
+  EXPECT_TRUE(e.replies.empty());
+  EXPECT_TRUE(Last().no_reply);
+  EXPECT_EQ("noReply", Last().misbehaviour);
+
+  e = Read("text", 3);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(Packet(1, 3, std::string("not json\0", 9)), e.replies[0].bytes);
+  e = Read("empty", 4);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(Packet(1, 4, std::string(1, '\0')), e.replies[0].bytes);
+  e = Read("open", 5);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(Packet(1, 5, "{}"), e.replies[0].bytes) << "no terminating zero";
+  e = Read("zeros", 6);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(Packet(1, 6, std::string("{\0}\0", 4)), e.replies[0].bytes);
+
+  e = Read("late", 7);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(6, e.replies[0].bytes[4]) << "answered under the previous request id";
+  EXPECT_EQ("replyTo requestId -1", Last().misbehaviour);
+  e = Read("stray", 8);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(9, e.replies[0].bytes[0]);
+  EXPECT_EQ(1000 & 0xFF, e.replies[0].bytes[4]);
+  EXPECT_EQ(1000 >> 8, e.replies[0].bytes[5]);
+
+  e = Read("twice", 9);
+  ASSERT_EQ(2u, e.replies.size());
+  EXPECT_EQ(e.replies[0].bytes, e.replies[1].bytes);
+  EXPECT_EQ(2, Last().replies_sent);
+  e = Read("kind", 10);
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ(3u, e.replies[0].dw_data);
+
+  // More than a copy-data message carries: refused before sending, logged.
+  e = Read("huge", 11);
+  EXPECT_TRUE(e.replies.empty());
+  EXPECT_FALSE(Last().replied);
+  EXPECT_NE(std::string::npos, Last().problem.find("67108877 bytes")) << Last().problem;
+
+  // The process "dies" inside the request: no reply at all.
+  e = Read("dies", 12);
+  EXPECT_TRUE(e.replies.empty());
+  EXPECT_EQ(1, exits_.load());
+  EXPECT_TRUE(Last().process_ended);
+
+  // Methods and named-object lists misbehave alike; odd entries go as written.
+  e = peer_.Send(kBridgeCallMethod,
+                 RequestPacket(1, 13, 7, R"({"arguments":[],"methodName":"m"})"));
+  ASSERT_EQ(1u, e.replies.size());
+  EXPECT_EQ("[0,0,0,0]", ReplyText(e.replies[0]));
+  e = peer_.Send(kBridgeGetNamedObjects, RequestPacket(1, 14, 0, ""));
+  ASSERT_EQ(3u, e.replies.size());
+  EXPECT_EQ(0u, ReplyText(e.replies[2])
+                    .find(R"([42,{"name":5},{"name":"v","object":7},{"name":"ok","object":{)"
+                          R"("browserId":1,"methodNames":"m","objectId":7,)"))
+      << ReplyText(e.replies[2]);
+}
+
+TEST_F(HostWindowMisbehaviourTest, AWriteKeepsThePropertysMisbehaviour) {
+  Exchange e = peer_.Send(kBridgeSetProperty,
+                          RequestPacket(1, 1, 7, R"({"propertyName":"silent","value":5})"));
+  EXPECT_TRUE(e.replies.empty());
+  EXPECT_TRUE(Read("silent", 2).replies.empty());
+  std::string problem;
+  EXPECT_EQ("5\n", host_.objects().GetPropertyReply(1, 7, "silent", &problem));
+}
+
+// A long delay holds the request, but stopping the window cuts it short.
+TEST_F(HostWindowMisbehaviourTest, StoppingEndsADelay) {
+  std::thread reader([this] { peer_.Send(kBridgeGetProperty, RequestPacket(1, 1, 7, "slow")); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto before = std::chrono::steady_clock::now();
+  host_.Stop();
+  reader.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(30));
 }
 
 }  // namespace
