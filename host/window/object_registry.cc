@@ -90,6 +90,14 @@ bool ParseMethodMode(const Json::Value& spec, MethodSpec* method, std::string* e
     *error = "\"returnsNewObject\" must be a host object identifier";
     return false;
   }
+  // A method that only misbehaves ({"noReply": true}, {"replyText": ...})
+  // answers a null record when it answers at all.
+  if (HasMisbehaviourMembers(spec)) {
+    method->mode = MethodSpec::Mode::kReturn;
+    method->result = Json::Value(Json::objectValue);
+    method->result["valueType"] = "NuvValueNull";
+    return true;
+  }
   *error = "a method needs \"returns\", \"echo\" or \"returnsNewObject\"";
   return false;
 }
