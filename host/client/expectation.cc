@@ -91,9 +91,9 @@ bool ReadOptions(const Json::Value& step,
 
 const std::vector<std::string>& ExpectableKinds() {
   static const std::vector<std::string> kinds = {
-      "message",  "request", "reply",  "release", "documentCommand",  "log",
-      "exit",     "ack",     "error",  "timeout", "otherBrowserCall", "hostNote",
-      "ipcError", "stderr",  "logFile"};
+      "message",  "request", "reply",   "release",       "documentCommand",  "log",
+      "exit",     "ack",     "error",   "timeout",       "otherBrowserCall", "hostNote",
+      "ipcError", "stderr",  "logFile", "hostWindowGone"};
   return kinds;
 }
 

@@ -1,8 +1,9 @@
 // What the real nuv_subprocess does with a host window that misbehaves on
-// purpose (the examples hostile-host-window.json and host-window-dies.json),
-// with handle texts whose low 32 bits name the host window, and with page
-// script written for Chromium's window (chromium-window.json), all played by
-// nuv_client.
+// purpose, and with handle texts whose low 32 bits name the host window,
+// played by nuv_client: what the examples' own expectations cannot see (the
+// host window's process reaped, the command line, a step that times out
+// while its request goes on). The examples hostile-host-window.json,
+// host-window-dies.json and chromium-window.json check the rest themselves.
 #include <signal.h>
 
 #include <cerrno>
@@ -82,43 +83,6 @@ void ExpectCleanRun(const ClientRun& run) {
   EXPECT_EQ(0, exits[0]["code"].asInt()) << exits[0].toStyledString();
 }
 
-TEST(HostileHostWindowTest, ThePageGetsTheDocumentedValueAndTheProcessCarriesOn) {
-  const ClientRun run = RunClient(ExamplesDir() + "/hostile-host-window.json");
-  ExpectCleanRun(run);
-  for (const Json::Value& ack : Events(run, "ack"))
-    EXPECT_EQ("done", ack["outcome"].asString()) << ack.toStyledString();
-  std::map<std::string, Json::Value> r = Results(run);
-  EXPECT_EQ("well answered", r["plain"].asString());
-  EXPECT_EQ("late but whole", r["delayMs"].asString());
-  // No usable reply reads as undefined.
-  for (const char* tag : {"noReply", "replyText-plain", "replyText-empty", "replyTo-late",
-                          "replyTo-browser", "replyKind", "replyText-too-large", "named-noReply"})
-    EXPECT_EQ("undefined", r[tag].asString()) << tag;
-  // The reply text runs to its first zero byte, or to the end of the packet.
-  EXPECT_EQ(5, r["replyText-no-terminator"].asInt());
-  EXPECT_EQ("cut", r["replyText-zero-inside"].asString());
-  EXPECT_EQ("said twice", r["duplicateReply"].asString());
-  // The largest reply a copy-data message carries arrives whole.
-  EXPECT_EQ(64 * 1024 * 1024 - 13 - 41, r["replyText-largest"].asInt());
-  EXPECT_EQ("undefined,undefined,kept,still answering", r["methods"].asString());
-  // Entries that are not objects are left out, a name that is not a string
-  // reads as "", an unknown record gives null, the later of two names wins.
-  EXPECT_EQ("object,object,object,second,object,undefined", r["named-any-shape"].asString());
-
-  // The transcript says what the host window did.
-  std::map<std::string, std::string> misbehaviours;
-  for (const Json::Value& request : Events(run, "request"))
-    misbehaviours[request["text"].asString()] = request["misbehaviour"].asString();
-  EXPECT_EQ("noReply", misbehaviours["silent"]);
-  EXPECT_EQ("replyTo requestId -1", misbehaviours["late"]);
-  EXPECT_EQ("replyText of 37 bytes, no terminating zero", misbehaviours["open"]);
-  bool refused_large = false;
-  for (const Json::Value& note : Events(run, "hostNote"))
-    refused_large =
-        refused_large || note["text"].asString().find("67108877 bytes") != std::string::npos;
-  EXPECT_TRUE(refused_large);
-}
-
 TEST(HostileHostWindowTest, AHostWindowProcessThatDiesLeavesTheSubprocessWorking) {
   const ClientRun run = RunClient(ExamplesDir() + "/host-window-dies.json");
   ExpectCleanRun(run);
@@ -185,20 +149,6 @@ TEST(HostileHostWindowTest, HandlesWithTheSameLow32BitsReachTheHostWindow) {
     EXPECT_EQ("--browser-message-window-handle=" + std::to_string(shifted),
               start["argv"][2].asString());
   }
-}
-
-TEST(ChromiumWindowTest, PageScriptFindsWindowSelfFramesAndOnError) {
-  const ClientRun run = RunClient(ExamplesDir() + "/chromium-window.json");
-  ASSERT_EQ(0, run.code) << run.output;
-  std::map<std::string, Json::Value> r = Results(run);
-  EXPECT_EQ("true,true,true,true,object", r["window"].asString());
-  EXPECT_EQ("Uncaught ReferenceError: missing is not defined @2:3", r["onerror"].asString());
-  EXPECT_EQ("the page saw 85 characters", r["replaced-eval"].asString());
-  // window.onerror returning true does not keep the exception from the client.
-  int uncaught = 0;
-  for (const Json::Value& message : Events(run, "message"))
-    uncaught += message["name"].asString() == "NuvChromeBrowser_UncaughtException";
-  EXPECT_EQ(1, uncaught);
 }
 
 }  // namespace
