@@ -87,14 +87,28 @@ std::string FormatEventForPerson(const Json::Value& event) {
   if (kind == "message")
     return "<- browser " + Str(event, "browser") + "  " + Call(event);
   if (kind == "request") {
-    return "   bridge request #" + Str(event, "requestId") + " " + Str(event, "kindName") +
-           " (kind " + Str(event, "kind") + ") browser " + Str(event, "browserId") + " object " +
-           Str(event, "objectId") + Packet(event);
+    std::string line = "   bridge request #" + Str(event, "requestId") + " " +
+                       Str(event, "kindName") + " (kind " + Str(event, "kind") + ") browser " +
+                       Str(event, "browserId") + " object " + Str(event, "objectId");
+    if (event.isMember("misbehaviour"))
+      line += "  [host window told to misbehave: " + Str(event, "misbehaviour") + "]";
+    return line + Packet(event);
   }
   if (kind == "reply") {
-    return "   bridge reply   #" + Str(event, "requestId") + " browser " + Str(event, "browserId") +
-           Packet(event);
+    std::string line =
+        "   bridge reply   #" + Str(event, "requestId") + " browser " + Str(event, "browserId");
+    if (Str(event, "kind") != "0")
+      line += " kind " + Str(event, "kind");
+    if (event.isMember("copies"))
+      line += " sent " + Str(event, "copies") + " times";
+    if (event["delivered"].isBool() && !event["delivered"].asBool())
+      line += " (not delivered)";
+    if (event.isMember("size"))
+      line += " (" + Str(event, "size") + " bytes, shown cut)";
+    return line + Packet(event);
   }
+  if (kind == "hostWindowGone")
+    return "!! host window's process died inside request #" + Str(event, "requestId");
   if (kind == "release") {
     return "   host object " + Str(event, "objectId") + " released (" + Str(event, "releases") +
            " in all)";
