@@ -15,6 +15,13 @@
 namespace nuv {
 namespace host {
 
+// What the checker must know of an expectation before its step runs.
+struct ExpectationOutline {
+  std::string kind;
+  bool absent = false;
+  bool compares_bytes = false;  // the pattern names "bytes"
+};
+
 struct Expectation {
   std::string kind;  // the event kind: "message", "request", "log", ...
   EventPattern pattern;
@@ -23,6 +30,10 @@ struct Expectation {
   bool absent = false;  // no such event may arrive (or be waiting)
   // For `absent`: the step before which the watch ends; 0: the end of the run.
   size_t until_step = 0;
+
+  ExpectationOutline Outline() const {
+    return ExpectationOutline{kind, absent, pattern.Names("bytes")};
+  }
 };
 
 // The event kinds an expectation may name.

@@ -69,13 +69,13 @@ bool IsStepProblem(const Json::Value& event) {
          outcome == "notSent";
 }
 
-void ExpectationChecker::Plan(const std::vector<const Expectation*>& expectations) {
-  for (const Expectation* expectation : expectations) {
-    if (expectation->absent)
+void ExpectationChecker::Plan(const std::vector<ExpectationOutline>& expectations) {
+  for (const ExpectationOutline& expectation : expectations) {
+    if (expectation.absent)
       continue;
-    ++remaining_[expectation->kind];
-    if (expectation->pattern.Names("bytes"))
-      kinds_with_bytes_.insert(expectation->kind);
+    ++remaining_[expectation.kind];
+    if (expectation.compares_bytes)
+      kinds_with_bytes_.insert(expectation.kind);
   }
 }
 
@@ -114,15 +114,15 @@ void ExpectationChecker::BeforeStep(size_t index) {
 }
 
 bool ExpectationChecker::StartWatch(size_t step_index,
-                                    const Expectation& expectation,
+                                    std::shared_ptr<const Expectation> expectation,
                                     Json::Value* failure) {
-  for (const Kept& kept : kept_[expectation.kind]) {
-    if (expectation.pattern.Matches(kept.event)) {
-      *failure = AbsentFailure(step_index, expectation, kept.event);
+  for (const Kept& kept : kept_[expectation->kind]) {
+    if (expectation->pattern.Matches(kept.event)) {
+      *failure = AbsentFailure(step_index, *expectation, kept.event);
       return false;
     }
   }
-  watches_.push_back(Watch{step_index, &expectation});
+  watches_.push_back(Watch{step_index, std::move(expectation)});
   return true;
 }
 

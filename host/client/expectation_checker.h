@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,7 +31,7 @@ class ExpectationChecker {
 
   // The expect steps of the scenario, so that the checker knows which events
   // to keep. Call once, before the first event.
-  void Plan(const std::vector<const Expectation*>& expectations);
+  void Plan(const std::vector<ExpectationOutline>& expectations);
 
   // Every transcript event, in order. A watch for an absent event that
   // `event` breaks appends an "expectFailed" event to `failures`.
@@ -41,7 +42,9 @@ class ExpectationChecker {
 
   // Starts watching for an event that must not come. False, with the
   // failure event, when a matching event is already waiting.
-  bool StartWatch(size_t step_index, const Expectation& expectation, Json::Value* failure);
+  bool StartWatch(size_t step_index,
+                  std::shared_ptr<const Expectation> expectation,
+                  Json::Value* failure);
 
   // Marks up to `needed` waiting events that meet `expectation` as matched,
   // oldest first; returns how many are still needed.
@@ -70,7 +73,7 @@ class ExpectationChecker {
   };
   struct Watch {
     size_t step_index = 0;
-    const Expectation* expectation = nullptr;
+    std::shared_ptr<const Expectation> expectation;
   };
 
   void Keep(uint64_t sequence, const Json::Value& event);

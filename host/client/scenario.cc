@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "host/client/json_steps_splitter.h"
 #include "host/client/json_util.h"
 
 namespace nuv {
@@ -337,16 +338,59 @@ bool ParseStart(const Json::Value& source, StartOptions* start, std::string* err
   return true;
 }
 
+// Checks one step and keeps its text; `total` is the number of steps.
+bool AddStep(const Json::Value& source, size_t total, Scenario* scenario, std::string* error) {
+  Step step;
+  if (!ParseStep(source, scenario->step_texts.size() + 1, total, &step, error))
+    return false;
+  scenario->step_texts.push_back(step.source);
+  if (step.expectation)
+    scenario->expectations.push_back(step.expectation->Outline());
+  return true;
+}
+
+bool AddStep(const std::string& text, size_t total, Scenario* scenario, std::string* error) {
+  Json::Value source;
+  std::string parse_error;
+  if (!ParseJson(text, &source, &parse_error)) {
+    *error = "step " + std::to_string(scenario->step_texts.size() + 1) +
+             ": not valid JSON: " + parse_error;
+    return false;
+  }
+  return AddStep(source, total, scenario, error);
+}
+
+// The scenario without its steps, when they can be told apart in the text
+// (*split then true and *spans where they are); else the whole document.
+bool ParseRoot(const std::string& text,
+               Json::Value* root,
+               bool* split,
+               ArraySpans* spans,
+               std::string* error) {
+  std::string parse_error;
+  *split = SplitArrayMember(text, "steps", spans);
+  if (*split) {
+    const std::string rest = text.substr(0, spans->begin) + "[]" + text.substr(spans->end);
+    // A second "steps" member would win over the first one: read it all.
+    *split = ParseJson(rest, root, nullptr) && root->isObject() && (*root)["steps"].isArray() &&
+             (*root)["steps"].empty();
+  }
+  if (!*split && !ParseJson(text, root, &parse_error)) {
+    *error = "not valid JSON: " + parse_error;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseScenario(const std::string& text, Scenario* scenario, std::string* error) {
   *scenario = Scenario();
   Json::Value root;
-  std::string parse_error;
-  if (!ParseJson(text, &root, &parse_error)) {
-    *error = "not valid JSON: " + parse_error;
+  bool split = false;
+  ArraySpans spans;
+  if (!ParseRoot(text, &root, &split, &spans, error))
     return false;
-  }
   if (!root.isObject()) {
     *error = "a scenario must be a JSON object";
     return false;
@@ -377,16 +421,31 @@ bool ParseScenario(const std::string& text, Scenario* scenario, std::string* err
     *error = "\"steps\" must be an array of steps";
     return false;
   }
+  if (split) {
+    for (const auto& span : spans.elements) {
+      if (!AddStep(text.substr(span.first, span.second - span.first), spans.elements.size(),
+                   scenario, error))
+        return false;
+    }
+    return true;
+  }
   Json::Value& steps = root["steps"];
-  scenario->steps.reserve(steps.size());
   for (Json::ArrayIndex i = 0; i < steps.size(); ++i) {
-    Step step;
-    if (!ParseStep(steps[i], i + 1, steps.size(), &step, error))
+    if (!AddStep(steps[i], steps.size(), scenario, error))
       return false;
-    scenario->steps.push_back(std::move(step));
-    steps[i] = Json::Value();  // what a step was parsed from is not needed again
+    steps[i] = Json::Value();  // what a step was read from is not needed again
   }
   return true;
+}
+
+bool Scenario::StepAt(size_t i, Step* step, std::string* error) const {
+  *step = Step();
+  Json::Value source;
+  if (i >= step_texts.size() || !ParseJson(step_texts[i], &source, error)) {
+    *error = "step " + std::to_string(i + 1) + " cannot be read";
+    return false;
+  }
+  return ParseStep(source, i + 1, step_texts.size(), step, error);
 }
 
 bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error) {

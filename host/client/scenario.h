@@ -75,7 +75,18 @@ struct Scenario {
   // The host window's configuration: host objects, the named objects each
   // browser's pages receive, the answer to calls of other browsers' functions.
   Json::Value host{Json::objectValue};
-  std::vector<Step> steps;
+  // Every step as compact JSON, each checked when the scenario was read;
+  // StepAt parses one when it is played. Parsed steps (value trees,
+  // compiled patterns) take many times the memory of their text, which
+  // matters for scenarios of 100,000 steps.
+  std::vector<std::string> step_texts;
+  // What the expect steps look for, in step order.
+  std::vector<ExpectationOutline> expectations;
+
+  size_t step_count() const { return step_texts.size(); }
+  // Step `i` (0-based) ready to run; false with the reason when it cannot
+  // be read (it was checked already, so only a damaged scenario fails).
+  bool StepAt(size_t i, Step* step, std::string* error) const;
 };
 
 // Parses a scenario text. False with a message naming the offending member

@@ -190,7 +190,7 @@ class Runner {
   ExpectationChecker checker_;
   // Expectations of events that only the end brings (exit code, log),
   // met before the process ended: settled once it has.
-  std::vector<const Step*> deferred_;
+  std::vector<Step> deferred_;
 
   // Names of the process messages no wait has taken yet.
   std::deque<std::string> unawaited_;
@@ -228,12 +228,7 @@ RunOutcome Runner::Run(std::string* error) {
     std::lock_guard<std::mutex> hold(mutex_);
     other_calls_.push_back(call);
   });
-  std::vector<const Expectation*> expectations;
-  for (const Step& step : scenario_.steps) {
-    if (step.expectation)
-      expectations.push_back(step.expectation.get());
-  }
-  checker_.Plan(expectations);
+  checker_.Plan(scenario_.expectations);
   if (!window_.Start()) {
     *error = "cannot create the host window";
     return RunOutcome::kStartFailed;
@@ -276,15 +271,22 @@ RunOutcome Runner::Run(std::string* error) {
     process_->WaitForHello(options_.start_timeout_ms);
   Drain();
 
-  for (const Step& step : scenario_.steps) {
+  for (size_t i = 0; i < scenario_.step_count(); ++i) {
     if (interruption::Requested())
       return RunOutcome::kInterrupted;
-    checker_.BeforeStep(step.index);
+    checker_.BeforeStep(i + 1);
     Json::Value event = Event("step");
-    event["index"] = static_cast<Json::UInt64>(step.index);
-    ParseJson(step.source, &event["step"], nullptr);
+    event["index"] = static_cast<Json::UInt64>(i + 1);
+    ParseJson(scenario_.step_texts[i], &event["step"], nullptr);
     Add(event);
-    RunStep(step);
+    Step step;
+    std::string step_error;
+    if (scenario_.StepAt(i, &step, &step_error)) {
+      RunStep(step);
+    } else {
+      step.index = i + 1;
+      StepError(step, step_error);
+    }
     Drain();
   }
   if (interruption::Requested())
@@ -484,12 +486,12 @@ void Runner::RunExpect(const Step& step) {
   const Expectation& expectation = *step.expectation;
   if (expectation.absent) {
     Json::Value failure;
-    if (!checker_.StartWatch(step.index, expectation, &failure))
+    if (!checker_.StartWatch(step.index, step.expectation, &failure))
       Add(failure);
     return;
   }
   if (ArrivesAtEnd(expectation.kind) && !ended_) {
-    deferred_.push_back(&step);
+    deferred_.push_back(step);
     return;
   }
   SettleExpectation(step);
@@ -588,9 +590,10 @@ void Runner::End() {
     event["line"] = line;
     Add(event);
   }
-  for (const Step* step : deferred_)
-    SettleExpectation(*step);
-  deferred_.clear();
+  std::vector<Step> deferred;
+  deferred.swap(deferred_);
+  for (const Step& step : deferred)
+    SettleExpectation(step);
 }
 
 void Runner::Drain() {

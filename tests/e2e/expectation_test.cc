@@ -3,6 +3,7 @@
 // events.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "host/client/event_pattern.h"
@@ -126,7 +127,7 @@ TEST(ExpectationCheckerTest, KeepsWhatLaterExpectationsNeedAndClaimsInOrder) {
       Expect(R"({"do":"expect","message":{"name":{"regex":"^[AB]$"}},"count":2})");
   const Expectation bytes = Expect(R"({"do":"expect","request":{"bytes":"01"}})");
   ExpectationChecker checker;
-  checker.Plan({&first, &two, &bytes});
+  checker.Plan({first.Outline(), two.Outline(), bytes.Outline()});
   std::vector<Json::Value> failures;
   checker.Observe(J(R"({"event":"message","name":"B","n":1})"), &failures);
   checker.Observe(J(R"({"event":"message","name":"A","n":2})"), &failures);
@@ -154,7 +155,7 @@ TEST(ExpectationCheckerTest, KeepsWhatLaterExpectationsNeedAndClaimsInOrder) {
 TEST(ExpectationCheckerTest, FailuresShowTheNearestCandidates) {
   const Expectation wanted = Expect(R"({"do":"expect","message":{"name":"A","browser":2}})");
   ExpectationChecker checker;
-  checker.Plan({&wanted});
+  checker.Plan({wanted.Outline()});
   std::vector<Json::Value> failures;
   checker.Observe(J(R"({"event":"message","name":"C","browser":1})"), &failures);
   checker.Observe(
@@ -168,10 +169,11 @@ TEST(ExpectationCheckerTest, FailuresShowTheNearestCandidates) {
 }
 
 TEST(ExpectationCheckerTest, AbsentWatchesAndUnclaimedStepProblems) {
-  const Expectation never = Expect(R"({"do":"expect","hostNote":{},"absent":true,"until":4})");
+  const auto never = std::make_shared<Expectation>(
+      Expect(R"({"do":"expect","hostNote":{},"absent":true,"until":4})"));
   const Expectation refusal = Expect(R"({"do":"expect","ack":{"outcome":"refused"}})");
   ExpectationChecker checker;
-  checker.Plan({&never, &refusal});
+  checker.Plan({never->Outline(), refusal.Outline()});
   std::vector<Json::Value> failures;
   Json::Value failure;
   ASSERT_TRUE(checker.StartWatch(2, never, &failure));
@@ -192,7 +194,7 @@ TEST(ExpectationCheckerTest, AbsentWatchesAndUnclaimedStepProblems) {
 
   // A watch ends before its "until" step.
   ExpectationChecker later;
-  later.Plan({&never});
+  later.Plan({never->Outline()});
   ASSERT_TRUE(later.StartWatch(2, never, &failure));
   later.BeforeStep(4);
   failures.clear();
