@@ -35,6 +35,11 @@ void SleepMs(int ms) {
     failed = errno;
   if (!failed) {
     signal(SIGPIPE, SIG_DFL);
+    // The parent's thread may block signals for a watcher of its own (as
+    // nuv_client does with SIGINT and SIGTERM); the child starts with none.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     execv(path, argv);
     failed = errno;
   }

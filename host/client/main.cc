@@ -1,6 +1,7 @@
 // nuv_client: the reference client of the render sub-process. It plays
 // scenarios against nuv_subprocess, prints a transcript of everything that
 // crossed between them, and checks the scenarios' own expectations.
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -78,8 +79,12 @@ bool IsHelp(const char* arg) {
 
 int main(int argc, char* argv[]) {
   // Started by a run itself as the host window's own process (exitOnRequest).
-  if (argc == 4 && std::strcmp(argv[1], nuv::host::kHostWindowRelaySwitch) == 0)
+  // Ctrl-C reaches the whole process group: the relay leaves ending to the
+  // run, which closes the relay's control socket when it ends.
+  if (argc == 4 && std::strcmp(argv[1], nuv::host::kHostWindowRelaySwitch) == 0) {
+    signal(SIGINT, SIG_IGN);
     return nuv::host::RunHostWindowRelay(argv[2], argv[3]);
+  }
   nuv::host::interruption::Install();
   if (argc >= 2 && IsHelp(argv[1])) {
     std::cout << kUsage;

@@ -22,8 +22,8 @@
 #include "cef/ipc/wire_text.h"
 #include "host/browser/render_process.h"
 #include "host/client/expectation_checker.h"
-#include "host/client/interruption.h"
 #include "host/client/host_window_relay.h"
+#include "host/client/interruption.h"
 #include "host/client/json_util.h"
 #include "host/client/log_file_reader.h"
 #include "host/client/placeholders.h"
@@ -206,6 +206,9 @@ Runner::~Runner() {
     process_.reset();
     interruption::UnregisterChild(pid);
   }
+  // The relay ends when its control socket closes, removing its window; it
+  // is not killed on a signal, so that no window is left behind.
+  relay_.reset();
   window_.Stop();
   interruption::UnregisterDirectory(scratch_.path());
 }

@@ -379,9 +379,12 @@ TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
     ScratchDir dir;
     mkdir(dir.File("tmp").c_str(), 0700);
     mkdir(dir.File("run").c_str(), 0700);
-    WriteFile(dir.File("s.json"), R"({"steps": [
-        {"do": "createBrowser"}, {"do": "createContext"},
-        {"do": "wait", "ms": 60000}]})");
+    // A host object that may end the host window's process makes the run
+    // start the host window's relay process: it must end too.
+    WriteFile(dir.File("s.json"), R"({
+        "host": {"objects": {"7": {"properties": {"x": {"value": 1, "exitOnRequest": true}}}}},
+        "steps": [{"do": "createBrowser"}, {"do": "createContext"},
+                  {"do": "wait", "ms": 60000}]})");
     const pid_t client = StartClient({"run", dir.File("s.json")}, dir.File("tmp"), dir.File("run"),
                                      dir.File("out.txt"));
     ASSERT_GT(client, 0);
@@ -391,12 +394,17 @@ TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
         dir.File("run/nuv-msgwin/") + std::to_string(start["hostWindow"].asUInt());
     ASSERT_TRUE(FileExists(socket)) << socket;
     ASSERT_EQ(1u, FolderEntries(dir.File("tmp")).size());  // the client's scratch folder
+    // The sub-process does not inherit the client's blocked signals.
+    const std::string proc_status = ReadFile("/proc/" + start["pid"].asString() + "/status");
+    EXPECT_TRUE(Contains(proc_status, "SigBlk:\t0000000000000000")) << proc_status;
 
     kill(client, signal_number);
     const int status = AwaitExit(client, 10000);
     ASSERT_NE(-1, status) << "nuv_client did not end after signal " << signal_number;
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
     EXPECT_TRUE(ProcessGone(start["pid"].asInt())) << "the sub-process lives on";
+    ASSERT_TRUE(start.isMember("hostWindowProcess"));
+    EXPECT_TRUE(ProcessGone(start["hostWindowProcess"].asInt())) << "the relay lives on";
     EXPECT_FALSE(FileExists(socket)) << "the host window lives on";
     EXPECT_TRUE(FolderEntries(dir.File("tmp")).empty()) << "the scratch folder is left";
   }
