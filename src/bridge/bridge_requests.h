@@ -66,4 +66,10 @@ CefV8ValueList JsonArrayTextToV8ValueList(uint32_t hostWindow,
                                           int32_t browserId,
                                           const std::string& text);
 
+// For the catch handler of a proxy's script callback: logs that the request
+// of `kind` (BRIDGE_GET_PROPERTY ...) about object `objectId` of browser
+// `browserId` failed with the exception being handled (an allocation that
+// failed, typically). Never throws; the page then reads undefined.
+void LogFailedBridgeCall(uint32_t kind, int32_t browserId, int32_t objectId, const CefString& name);
+
 #endif  // NUV_SRC_BRIDGE_BRIDGE_REQUESTS_H_

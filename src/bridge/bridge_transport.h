@@ -10,6 +10,14 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/message_window.h"
+#include "src/bridge/bridge_packet.h"
+
+// The longest request text a copy-data packet carries: the transport takes
+// packets of at most kMaxCopyDataSize bytes, header and trailer included.
+constexpr size_t kMaxBridgeTextSize =
+    nuv::platform::kMaxCopyDataSize - kBridgeHeaderSize - kBridgeRequestTrailerSize;
+
 // Process-wide request counter: 0 at start, changed only by an atomic
 // increment; the first request has id 1.
 extern volatile int32_t requestCounter;

@@ -1,5 +1,6 @@
 #include "src/bridge/com_v8_object.h"
 
+#include "src/bridge/bridge_packet.h"
 #include "src/bridge/bridge_requests.h"
 #include "src/bridge/bridge_transport.h"
 #include "src/common/text_conv.h"
@@ -25,8 +26,14 @@ bool CNuvComV8Object::Execute(const CefString& name,
                               const CefV8ValueList& arguments,
                               CefRefPtr<CefV8Value>& retval,
                               CefString& /*exception*/) {
-  retval = RequestCallMethod(m_hostWindow, m_context, m_browserId, m_objectId,
-                             WideToUtf8(CefToU16(name)), arguments);
+  // Nothing thrown here may reach the page: a failed call reads undefined.
+  try {
+    retval = RequestCallMethod(m_hostWindow, m_context, m_browserId, m_objectId,
+                               WideToUtf8(CefToU16(name)), arguments);
+  } catch (...) {
+    retval = nullptr;
+    LogFailedBridgeCall(BRIDGE_CALL_METHOD, m_browserId, m_objectId, name);
+  }
   return true;
 }
 
@@ -34,8 +41,13 @@ bool CNuvComV8Object::Get(const CefString& name,
                           const CefRefPtr<CefV8Value> /*object*/,
                           CefRefPtr<CefV8Value>& retval,
                           CefString& /*exception*/) {
-  retval = RequestGetProperty(m_hostWindow, m_context, m_browserId, m_objectId,
-                              WideToUtf8(CefToU16(name)));
+  try {
+    retval = RequestGetProperty(m_hostWindow, m_context, m_browserId, m_objectId,
+                                WideToUtf8(CefToU16(name)));
+  } catch (...) {
+    retval = nullptr;
+    LogFailedBridgeCall(BRIDGE_GET_PROPERTY, m_browserId, m_objectId, name);
+  }
   return true;
 }
 
@@ -43,8 +55,12 @@ bool CNuvComV8Object::Set(const CefString& name,
                           const CefRefPtr<CefV8Value> /*object*/,
                           const CefRefPtr<CefV8Value> value,
                           CefString& /*exception*/) {
-  RequestSetProperty(m_hostWindow, m_context, m_browserId, m_objectId, WideToUtf8(CefToU16(name)),
-                     value);
+  try {
+    RequestSetProperty(m_hostWindow, m_context, m_browserId, m_objectId, WideToUtf8(CefToU16(name)),
+                       value);
+  } catch (...) {
+    LogFailedBridgeCall(BRIDGE_SET_PROPERTY, m_browserId, m_objectId, name);
+  }
   return true;
 }
 

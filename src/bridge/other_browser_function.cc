@@ -1,5 +1,6 @@
 #include "src/bridge/other_browser_function.h"
 
+#include "src/bridge/bridge_packet.h"
 #include "src/bridge/bridge_requests.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
@@ -17,7 +18,13 @@ bool CNuvOtherBrowserV8FunctionObject::Execute(const CefString& name,
                                                const CefV8ValueList& arguments,
                                                CefRefPtr<CefV8Value>& retval,
                                                CefString& /*exception*/) {
-  retval = RequestCallOtherBrowserFunction(m_hostWindow, m_context, m_browserId, m_objectId,
-                                           WideToUtf8(CefToU16(name)), arguments);
+  // Nothing thrown here may reach the page: a failed call reads undefined.
+  try {
+    retval = RequestCallOtherBrowserFunction(m_hostWindow, m_context, m_browserId, m_objectId,
+                                             WideToUtf8(CefToU16(name)), arguments);
+  } catch (...) {
+    retval = nullptr;
+    LogFailedBridgeCall(BRIDGE_CALL_OTHER_BROWSER_FUNCTION, m_browserId, m_objectId, name);
+  }
   return true;
 }

@@ -1,6 +1,8 @@
 // The four commands of the client and their replies.
 #include "src/channel/command_dispatcher.h"
 
+#include <exception>
+#include <new>
 #include <string>
 
 #include "include/cef_values.h"
@@ -30,7 +32,77 @@ std::u16string ReadString(CefRefPtr<CefListValue> args, int index) {
   return CefToU16(args->GetString(index));
 }
 
-// Sends "<name>" (browser id, ok, tag, result) to the browser process.
+// The most UTF-16 units of text one result message carries in all (its
+// name, tag and result text). Both channels a result can take carry that
+// with room to spare: the runtime's IPC frames (64 MiB, texts as UTF-16) and
+// Chromium's IPC messages (128 MiB, texts as UTF-8). Record texts are ASCII
+// (everything else is escaped), so their bytes are their units.
+constexpr size_t kMaxResultMessageUnits = 32u * 1024u * 1024u - 1024u;
+
+// Bytes the result text of a reply named `name` with `tag` may take.
+size_t ResultLimit(const char16_t* name, const std::u16string& tag) {
+  const size_t fixed = std::char_traits<char16_t>::length(name) + tag.size();
+  return fixed < kMaxResultMessageUnits ? kMaxResultMessageUnits - fixed : 0;
+}
+
+void WriteLogLine(const std::u16string& line) {
+  if (INuvGlobal* global = GetProcessGlobal())
+    global->WriteLog(line.c_str(), 0);
+}
+
+// Runs `run` and turns an exception thrown out of it (an allocation that
+// failed, in practice) into a failure of the command, described in
+// *failure; a command is always answered.
+template <typename Run>
+bool RunGuarded(NuvEncodeFailure* failure, Run run) {
+  try {
+    return run();
+  } catch (const std::bad_alloc& e) {
+    failure->reason = NuvEncodeFailure::Reason::kOutOfMemory;
+    failure->detail = e.what();
+  } catch (const std::exception& e) {
+    failure->reason = NuvEncodeFailure::Reason::kError;
+    failure->detail = e.what();
+  } catch (...) {
+    failure->reason = NuvEncodeFailure::Reason::kError;
+    failure->detail = "an unknown exception";
+  }
+  return false;
+}
+
+// "Can't send the result of script "a.js" (tag t1): ..." for a command that
+// ran but whose result could not be written.
+void LogUnsentResult(const char16_t* what,
+                     const std::u16string& name,
+                     const std::u16string& tag,
+                     size_t limit,
+                     const NuvEncodeFailure& failure) {
+  WriteLogLine(FormatText(std::u16string(u"Can't send the result of %1 (tag %2): %3"),
+                          std::u16string(what) + u" \"" + name + u"\"", tag,
+                          Utf8ToWide(DescribeEncodeFailure(failure, limit))));
+}
+
+CefRefPtr<CefProcessMessage> MakeResult(CefRefPtr<CefBrowser> browser,
+                                        const char16_t* name,
+                                        bool ok,
+                                        const std::u16string& tag,
+                                        const std::string& result) {
+  CefRefPtr<CefProcessMessage> reply = CefProcessMessage::Create(U16ToCef(name));
+  if (!reply)
+    return nullptr;
+  CefRefPtr<CefListValue> args = reply->GetArgumentList();
+  if (!args)
+    return nullptr;
+  args->SetInt(0, browser->GetIdentifier());
+  args->SetBool(1, ok);
+  args->SetString(2, U16ToCef(tag));
+  args->SetString(3, U16ToCef(Utf8ToWide(result)));
+  return reply;
+}
+
+// Sends "<name>" (browser id, ok, tag, result) to the browser process. When
+// the full reply cannot be built (out of memory), (browser id, false, tag,
+// "") goes instead: every command that has a reply gets one.
 void SendResult(CefRefPtr<CefBrowser> browser,
                 const char16_t* name,
                 bool ok,
@@ -38,17 +110,19 @@ void SendResult(CefRefPtr<CefBrowser> browser,
                 const std::string& result) {
   if (!browser)
     return;
-  CefRefPtr<CefProcessMessage> reply = CefProcessMessage::Create(U16ToCef(name));
-  if (!reply)
-    return;
-  CefRefPtr<CefListValue> args = reply->GetArgumentList();
-  if (!args)
-    return;
-  args->SetInt(0, browser->GetIdentifier());
-  args->SetBool(1, ok);
-  args->SetString(2, U16ToCef(tag));
-  args->SetString(3, U16ToCef(Utf8ToWide(result)));
-  browser->SendProcessMessage(PID_BROWSER, reply);
+  CefRefPtr<CefProcessMessage> reply;
+  NuvEncodeFailure failure;
+  if (!RunGuarded(&failure, [&] {
+        reply = MakeResult(browser, name, ok, tag, result);
+        return true;
+      })) {
+    WriteLogLine(
+        FormatText(std::u16string(u"Can't send %1 (tag %2) in full: %3; it goes out as a failure"),
+                   name, tag, Utf8ToWide(DescribeEncodeFailure(failure, 0))));
+    reply = MakeResult(browser, name, false, tag, std::string());
+  }
+  if (reply)
+    browser->SendProcessMessage(PID_BROWSER, reply);
 }
 
 void ExecuteScript(INuvCommandOwner* owner,
@@ -63,12 +137,17 @@ void ExecuteScript(INuvCommandOwner* owner,
       FormatText(std::u16string(u"start execute script: %1"), scriptName).c_str());
   owner->SetScriptName(key, U16ToCef(scriptName));
   std::string result;
-  const bool ok = RunScript(browser, script, &result);
-  if (!ok) {
+  NuvEncodeFailure failure;
+  const size_t limit = ResultLimit(kMsgExecuteScriptResult, tag);
+  const bool ok =
+      RunGuarded(&failure, [&] { return RunScript(browser, script, limit, &result, &failure); });
+  if (failure.failed()) {
+    LogUnsentResult(u"script", scriptName, tag, limit, failure);
+  } else if (!ok) {
     global->WriteLog(
         FormatText(std::u16string(u"Can't execute script: %1, %2"), scriptName, script).c_str(), 0);
   }
-  SendResult(browser, kMsgExecuteScriptResult, ok, tag, result);
+  SendResult(browser, kMsgExecuteScriptResult, ok, tag, ok ? result : std::string());
 }
 
 void ExecuteFunction(INuvCommandOwner* owner,
@@ -78,23 +157,43 @@ void ExecuteFunction(INuvCommandOwner* owner,
   const std::u16string tag = ReadString(args, 2);
   const std::u16string arguments = ReadString(args, 3);
   std::string result;
-  const bool ok =
-      CallPageFunction(browser, owner->GetHostWindow(), functionName, arguments, &result);
-  SendResult(browser, kMsgExecuteFunctionResult, ok, tag, result);
+  NuvEncodeFailure failure;
+  const size_t limit = ResultLimit(kMsgExecuteFunctionResult, tag);
+  const bool ok = RunGuarded(&failure, [&] {
+    return CallPageFunction(browser, owner->GetHostWindow(), functionName, arguments, limit,
+                            &result, &failure);
+  });
+  if (failure.failed())
+    LogUnsentResult(u"function", functionName, tag, limit, failure);
+  SendResult(browser, kMsgExecuteFunctionResult, ok, tag, ok ? result : std::string());
 }
 
 void DocumentExecCommand(INuvCommandOwner* owner,
                          CefRefPtr<CefBrowser> browser,
                          CefRefPtr<CefListValue> args) {
   const std::u16string arguments = ReadString(args, 3);
+  // The result is not sent anywhere: a short limit keeps its text cheap.
   std::string ignored;
-  RunDocumentCommand(browser, owner->GetHostWindow(), arguments, &ignored);
+  NuvEncodeFailure failure;
+  RunGuarded(&failure, [&] {
+    return RunDocumentCommand(browser, owner->GetHostWindow(), arguments, 4096, &ignored, &failure);
+  });
+  if (failure.reason == NuvEncodeFailure::Reason::kOutOfMemory)
+    WriteLogLine(u"Can't run the document command: " + Utf8ToWide(failure.detail));
 }
 
 void CallDefaultFunction(INuvCommandOwner* owner, CefRefPtr<CefListValue> args) {
   const int32_t browserId = ReadInt(args, 0);
   const std::u16string callText = ReadString(args, 2);
-  InvokeCallbackFromHost(owner->GetHostWindow(), browserId, callText);
+  NuvEncodeFailure failure;
+  RunGuarded(&failure, [&] {
+    InvokeCallbackFromHost(owner->GetHostWindow(), browserId, callText);
+    return true;
+  });
+  if (failure.failed()) {
+    WriteLogLine(u"Can't call back a page function of browser " +
+                 Utf8ToWide(std::to_string(browserId)) + u": " + Utf8ToWide(failure.detail));
+  }
 }
 
 }  // namespace

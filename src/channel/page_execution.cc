@@ -61,20 +61,26 @@ CefRefPtr<CefV8Value> GetFunction(CefRefPtr<CefV8Value> owner, const std::u16str
 }
 
 // Enters the main frame of `browser`, lets `call` run one function there and
-// writes the JSON text of what it returned to `result`. `call` takes the
-// entered frame and the value to fill, and returns false when it finds
-// nothing to run; the operation then fails with an empty result.
+// writes the JSON text of what it returned to `result`, within `limit`
+// bytes. `call` takes the entered frame and the value to fill, and returns
+// false when it finds nothing to run; the operation then fails with an empty
+// result, as it does when the result's text does not fit.
 template <typename Call>
-bool ExecuteInMainFrame(CefRefPtr<CefBrowser> browser, std::string* result, Call call) {
+bool ExecuteInMainFrame(CefRefPtr<CefBrowser> browser,
+                        size_t limit,
+                        std::string* result,
+                        NuvEncodeFailure* failure,
+                        Call call) {
   result->clear();
+  *failure = NuvEncodeFailure();
   CNuvEnteredMainFrame scope(browser);
   if (!scope.IsEntered())
     return false;
   CefRefPtr<CefV8Value> value;
   if (!call(scope, &value))
     return false;
-  *result = V8ValueToJsonText(scope.GetBrowserId(), scope.GetContext(), value);
-  return true;
+  return V8ValueToJsonTextWithin(scope.GetBrowserId(), scope.GetContext(), value, limit, result,
+                                 failure);
 }
 
 // The wrapper with the script text in place of its %1. The script goes in
@@ -102,28 +108,36 @@ CefV8ValueList ArgumentsFromJson(const CNuvEnteredMainFrame& scope,
 
 }  // namespace
 
-bool RunScript(CefRefPtr<CefBrowser> browser, const std::u16string& script, std::string* result) {
-  return ExecuteInMainFrame(
-      browser, result, [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
-        CefRefPtr<CefV8Value> global = scope.GetGlobal();
-        CefRefPtr<CefV8Value> evalFunction = GetFunction(global, u"eval");
-        if (!evalFunction)
-          return false;
-        const std::u16string wrapped = WrapScript(script);
-        CefV8ValueList arguments;
-        arguments.push_back(CefV8Value::CreateString(U16ToCef(wrapped)));
-        *value = evalFunction->ExecuteFunctionWithContext(scope.GetContext(), global, arguments);
-        return true;
-      });
+bool RunScript(CefRefPtr<CefBrowser> browser,
+               const std::u16string& script,
+               size_t resultLimit,
+               std::string* result,
+               NuvEncodeFailure* failure) {
+  return ExecuteInMainFrame(browser, resultLimit, result, failure,
+                            [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
+                              CefRefPtr<CefV8Value> global = scope.GetGlobal();
+                              CefRefPtr<CefV8Value> evalFunction = GetFunction(global, u"eval");
+                              if (!evalFunction)
+                                return false;
+                              const std::u16string wrapped = WrapScript(script);
+                              CefV8ValueList arguments;
+                              arguments.push_back(CefV8Value::CreateString(U16ToCef(wrapped)));
+                              *value = evalFunction->ExecuteFunctionWithContext(scope.GetContext(),
+                                                                                global, arguments);
+                              return true;
+                            });
 }
 
 bool CallPageFunction(CefRefPtr<CefBrowser> browser,
                       uint32_t hostWindow,
                       const std::u16string& functionName,
                       const std::u16string& argumentsText,
-                      std::string* result) {
+                      size_t resultLimit,
+                      std::string* result,
+                      NuvEncodeFailure* failure) {
   return ExecuteInMainFrame(
-      browser, result, [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
+      browser, resultLimit, result, failure,
+      [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
         CefRefPtr<CefV8Value> global = scope.GetGlobal();
         CefRefPtr<CefV8Value> function = GetFunction(global, functionName);
         if (!function)
@@ -138,9 +152,12 @@ bool CallPageFunction(CefRefPtr<CefBrowser> browser,
 bool RunDocumentCommand(CefRefPtr<CefBrowser> browser,
                         uint32_t hostWindow,
                         const std::u16string& argumentsText,
-                        std::string* result) {
+                        size_t resultLimit,
+                        std::string* result,
+                        NuvEncodeFailure* failure) {
   return ExecuteInMainFrame(
-      browser, result, [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
+      browser, resultLimit, result, failure,
+      [&](const CNuvEnteredMainFrame& scope, CefRefPtr<CefV8Value>* value) {
         CefRefPtr<CefV8Value> global = scope.GetGlobal();
         if (!global)
           return false;

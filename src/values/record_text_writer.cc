@@ -51,9 +51,16 @@ uint32_t DecodeUtf8(const unsigned char*& at, const unsigned char* end) {
   return kReplacement;
 }
 
+// Takes *out back to `size` bytes; false, for the caller to return.
+bool CutBack(size_t size, std::string* out) {
+  out->resize(size);
+  return false;
+}
+
 }  // namespace
 
-void AppendJsonString(const char* text, size_t length, std::string* out) {
+bool AppendJsonStringWithin(const char* text, size_t length, size_t limit, std::string* out) {
+  const size_t start = out->size();
   out->push_back('"');
   const unsigned char* at = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* end = at + length;
@@ -62,6 +69,9 @@ void AppendJsonString(const char* text, size_t length, std::string* out) {
     const unsigned char c = *at;
     if (c >= 0x20 && c <= 0x7F && c != '"' && c != '\\')
       continue;
+    // Checked per escape and per plain run: an escape adds at most 12 bytes.
+    if (out->size() + static_cast<size_t>(at - plain) > limit)
+      return CutBack(start, out);
     out->append(reinterpret_cast<const char*>(plain), static_cast<size_t>(at - plain));
     switch (c) {
       case '"':
@@ -104,8 +114,15 @@ void AppendJsonString(const char* text, size_t length, std::string* out) {
     }
     plain = at + 1;
   }
+  if (out->size() + static_cast<size_t>(end - plain) + 1 > limit)
+    return CutBack(start, out);
   out->append(reinterpret_cast<const char*>(plain), static_cast<size_t>(end - plain));
   out->push_back('"');
+  return true;
+}
+
+void AppendJsonString(const char* text, size_t length, std::string* out) {
+  AppendJsonStringWithin(text, length, std::string::npos, out);
 }
 
 void AppendJsonReal(double value, std::string* out) {

@@ -17,6 +17,10 @@ inline void AppendJsonString(const std::string& text, std::string* out) {
   AppendJsonString(text.data(), text.size(), out);
 }
 
+// The same, unless *out would pass `limit` bytes: then false, with *out as
+// it was. Stops at the first escape or plain run that does not fit.
+bool AppendJsonStringWithin(const char* text, size_t length, size_t limit, std::string* out);
+
 // Appends a real number: "%.17g", with ".0" added when that has neither a
 // point nor an exponent; NaN as null, infinities as -1e+9999 and 1e+9999.
 void AppendJsonReal(double value, std::string* out);
