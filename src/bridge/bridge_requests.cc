@@ -56,9 +56,9 @@ void LogUnwrittenRequest(uint32_t kind,
                    0);
 }
 
-// Appends `,` + the record texts of `arguments` inside brackets, or "null"
-// for none when `noneAsNull`. False when the text would pass the bridge's
-// limit.
+// Appends the record texts of `arguments` in brackets, separated by commas
+// ("[]" for none, or "null" when `noneAsNull`). False when the text would
+// pass the bridge's limit.
 bool AppendArgumentRecords(int32_t browserId,
                            const CefRefPtr<CefV8Context>& context,
                            const CefV8ValueList& arguments,

@@ -178,7 +178,8 @@ void DocumentExecCommand(INuvCommandOwner* owner,
   RunGuarded(&failure, [&] {
     return RunDocumentCommand(browser, owner->GetHostWindow(), arguments, 4096, &ignored, &failure);
   });
-  if (failure.reason == NuvEncodeFailure::Reason::kOutOfMemory)
+  // A result too large to write does not matter here; anything else does.
+  if (failure.failed() && failure.reason != NuvEncodeFailure::Reason::kTooLarge)
     WriteLogLine(u"Can't run the document command: " + Utf8ToWide(failure.detail));
 }
 
