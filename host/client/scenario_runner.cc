@@ -653,6 +653,8 @@ void Runner::AddReply(const LoggedRequest& entry) {
   reply["delivered"] = entry.replied;
   if (entry.replies_sent > 1)
     reply["copies"] = entry.replies_sent;
+  if (entry.reply_window != entry.helper_window)
+    reply["window"] = entry.reply_window;
   if (entry.reply_raw.size() <= kShownReplyBytes) {
     reply["text"] = entry.reply_text;
     reply["bytes"] = Hex(entry.reply_raw);

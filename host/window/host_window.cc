@@ -277,6 +277,8 @@ void HostWindow::OnCopyData(uintptr_t wparam, const platform::CopyData& data) {
   } else if (!request.has_ids) {
     // Without browser and request id no reply can be matched: none is sent.
   } else {
+    if (entry.helper_window)
+      helper_windows_[request.browser_id] = entry.helper_window;
     Misbehaviour how;
     entry.reply_text = Answer(request, &entry, &how);
     entry.misbehaviour = how.Describe();
@@ -317,6 +319,11 @@ void HostWindow::Reply(const BridgeRequest& request,
   reply.cbData = static_cast<uint32_t>(entry->reply_raw.size());
   reply.lpData = entry->reply_raw.empty() ? nullptr : entry->reply_raw.data();
   platform::WindowHandle helper = entry->helper_window;
+  if (how.reply_to_window_of) {
+    auto other = helper_windows_.find(how.reply_window_browser);
+    helper = other == helper_windows_.end() ? 0 : other->second;
+  }
+  entry->reply_window = helper;
   const bool fits = entry->reply_raw.size() <= platform::kMaxCopyDataSize;
   for (int copy = 0; copy <= how.duplicates; ++copy) {
     if (helper != 0 && fits && platform::SendCopyData(helper, handle(), reply, nullptr))

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -106,6 +107,9 @@ class HostWindow {
   OtherBrowserCallHandler other_browser_handler_;
   HostLogHandler log_handler_;
   ExitOnRequestHandler exit_handler_;
+  // The helper window each browser's requests came from last (wParam);
+  // used on the host window's thread only.
+  std::map<int32_t, platform::WindowHandle> helper_windows_;
   std::condition_variable stop_requested_;  // wakes Delay
 };
 

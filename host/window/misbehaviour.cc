@@ -140,11 +140,13 @@ bool ParseReplyField(const Json::Value& spec,
 }
 
 bool ParseReplyTo(const Json::Value& spec, Misbehaviour* out, std::string* error) {
-  const char kForms[] = "\"replyTo\" must be an object with \"requestId\" and/or \"browserId\"";
+  const char kForms[] =
+      "\"replyTo\" must be an object with any of \"requestId\", \"browserId\" and "
+      "\"windowOf\"";
   if (!spec.isObject() || spec.empty())
     return Fail(error, kForms);
   for (const std::string& key : spec.getMemberNames()) {
-    if (key != "requestId" && key != "browserId")
+    if (key != "requestId" && key != "browserId" && key != "windowOf")
       return Fail(error, std::string(kForms) + "; unknown member \"" + key + "\"");
   }
   if (spec.isMember("requestId") &&
@@ -153,6 +155,13 @@ bool ParseReplyTo(const Json::Value& spec, Misbehaviour* out, std::string* error
   if (spec.isMember("browserId") &&
       !ParseReplyField(spec["browserId"], "browserId", &out->reply_browser, error))
     return false;
+  if (spec.isMember("windowOf")) {
+    const Json::Value& browser = spec["windowOf"];
+    if (!browser.isInt())
+      return Fail(error, "\"replyTo\": \"windowOf\" must be a browser id (32-bit integer)");
+    out->reply_to_window_of = true;
+    out->reply_window_browser = browser.asInt();
+  }
   return true;
 }
 
@@ -178,8 +187,8 @@ int32_t ReplyField::Apply(int32_t request_value) const {
 
 bool Misbehaviour::any() const {
   return delay_ms || no_reply || has_reply_text || !terminator || !reply_browser.relative ||
-         reply_browser.value || !reply_request.relative || reply_request.value || duplicates ||
-         reply_kind || exit_on_request;
+         reply_browser.value || !reply_request.relative || reply_request.value ||
+         reply_to_window_of || duplicates || reply_kind || exit_on_request;
 }
 
 std::string Misbehaviour::Describe() const {
@@ -203,6 +212,8 @@ std::string Misbehaviour::Describe() const {
     add("replyTo browserId " + field(reply_browser));
   if (!reply_request.relative || reply_request.value)
     add("replyTo requestId " + field(reply_request));
+  if (reply_to_window_of)
+    add("replyTo the window of browser " + std::to_string(reply_window_browser));
   if (duplicates)
     add("duplicateReply " + std::to_string(duplicates));
   if (reply_kind)

@@ -36,6 +36,10 @@ struct Misbehaviour {
   // Send the reply under another browser id and/or request id.
   ReplyField reply_browser;
   ReplyField reply_request;
+  // Send the reply to the helper window last seen for another browser
+  // instead of the one named in the request's wParam.
+  bool reply_to_window_of = false;
+  int32_t reply_window_browser = 0;
   // Send the same reply this many extra times.
   int duplicates = 0;
   // dwData of the reply (0 is a reply; anything else is not).

@@ -32,6 +32,7 @@ struct LoggedRequest {
   uint64_t reply_kind = 0;       // dwData of the reply
   int32_t reply_browser_id = 0;  // the reply's header (replyTo may change it)
   int32_t reply_request_id = 0;
+  uint32_t reply_window = 0;   // where the reply went (replyTo may change it)
   int replies_sent = 0;        // copies delivered (duplicateReply: more than 1)
   bool no_reply = false;       // the reply was withheld on purpose
   bool process_ended = false;  // exitOnRequest: the host window "died" here
