@@ -306,18 +306,24 @@ TEST(HostWindowConfigTest, RejectsBadConfigurationsWithoutChangingAnything) {
   HostWindow host;
   std::string error;
   for (const char* bad :
-       {"not json", "[]", R"({"objects": []})", R"({"objects": {"x": {}}})",
-        R"({"objects": {"0": {}}})", R"({"objects": {"5": {"properties": 3}}})",
+       {"not json",
+        "[]",
+        R"({"objects": []})",
+        R"({"objects": {"x": {}}})",
+        R"({"objects": {"0": {}}})",
+        R"({"objects": {"5": {"properties": 3}}})",
         R"({"objects": {"5": {"methods": {"m": {"echo": "second"}}}}})",
         R"({"objects": {"5": {"methods": {"m": 1}}}})",
         R"({"objects": {"5": {"properties": {"p": {"object": "x"}}}}})",
-        R"({"named": {"abc": []}})", R"({"objects": {"5": {}}, "named": {"*": 3}})",
+        R"({"named": {"abc": []}})",
+        R"({"objects": {"5": {}}, "named": {"*": 3}})",
         R"({"objects": {"5": {"methods": {"m": {"returns": 1, "retruns": 2}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"value": 1, "delayMs": -1}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"value": 1, "x": 1}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"replyText": {"hex": "0"}}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"replyTo": {"requestId": "1"}}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"replyKind": -1}}}}})",
+        R"({"objects": {"5": {"properties": {"p": {"replyTo": {"windowOf": "2"}}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"noReply": 1}}}}})",
         R"({"named": {"*": {"value": [], "duplicateReply": 99}}})"}) {
     error.clear();
