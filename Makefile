@@ -4,7 +4,7 @@
 #   make run    set-up, build, run the demo scenario
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build test run fuzz asan bench clean
+.PHONY: all setup configure build test run fuzz fuzz-long asan bench clean
 
 all: build
 
@@ -29,6 +29,16 @@ fuzz: setup
 	@cmake --build --preset fuzz -j $(JOBS) --target nuv_fuzzers
 	@ctest --preset fuzz -j $(JOBS) --no-tests=ignore
 
+# Every fuzz target for FUZZ_SECONDS each (FUZZ_JOBS at a time), from the
+# checked-in seeds and the corpus kept in build-fuzz/fuzz-corpus-long.
+FUZZ_SECONDS ?= 600
+FUZZ_JOBS ?= 1
+fuzz-long: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS) --target nuv_fuzzers
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) bash scripts/fuzz-long.sh build-fuzz
+
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 asan: setup
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)

@@ -27,6 +27,9 @@ function(nuv_add_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(NUV_SANITIZE)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${NUV_SANITIZER_ENV}")
+  endif()
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
@@ -34,7 +37,9 @@ endfunction()
 
 # nuv_add_fuzzer(name SOURCES ... DEPS ... [SECONDS n])
 # A libFuzzer target, built only with NUV_FUZZ, run by CTest for a short,
-# bounded time from a fresh corpus directory.
+# bounded time. It starts from its checked-in seeds in tests/fuzz_seeds/<name>
+# (required) and writes what it finds new into a corpus folder of the build.
+# LeakSanitizer is on, with the suppressions for the V8 library.
 function(nuv_add_fuzzer name)
   cmake_parse_arguments(ARG "" "SECONDS" "SOURCES;DEPS" ${ARGN})
   if(NOT NUV_FUZZ)
@@ -43,6 +48,10 @@ function(nuv_add_fuzzer name)
   if(NOT ARG_SECONDS)
     set(ARG_SECONDS 20)
   endif()
+  set(seeds ${CMAKE_SOURCE_DIR}/tests/fuzz_seeds/${name})
+  if(NOT IS_DIRECTORY ${seeds})
+    message(FATAL_ERROR "fuzz target ${name} has no seeds: add them to tests/fuzz_seeds")
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
@@ -50,9 +59,9 @@ function(nuv_add_fuzzer name)
   add_dependencies(nuv_fuzzers ${name})
   set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   add_test(NAME ${name}
-           COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+           COMMAND ${CMAKE_COMMAND} -E env ${NUV_SANITIZER_ENV}
                    $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=4096
-                   -max_len=65536 ${corpus})
+                   -max_len=65536 ${corpus} ${seeds})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS fuzz)
   file(MAKE_DIRECTORY ${corpus})
 endfunction()

@@ -13,3 +13,11 @@ if(NUV_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=vptr -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# The environment of every sanitized test run (asan preset) and fuzz run:
+# LeakSanitizer on, with the suppressions of tests/lsan-suppressions.txt
+# (allocations the V8 library makes for the life of the process). Child
+# processes that a test starts inherit it.
+set(NUV_SANITIZER_ENV
+    "ASAN_OPTIONS=detect_leaks=1"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan-suppressions.txt:print_suppressions=0")
