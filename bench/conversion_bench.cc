@@ -1,11 +1,18 @@
-// Encoding and decoding an array of 100,000 mixed values, beside V8's own
-// JSON.stringify and JSON.parse of the same array in the same isolate.
+// The value conversions beside V8's own JSON in the same isolate, measured
+// in CPU time of the benchmark thread: encoding and decoding arrays of
+// 10,000, 100,000 and 1,000,000 mixed values against JSON.stringify and
+// JSON.parse of the same arrays, how the cost per value grows from 100,000
+// to 1,000,000 values, and the floors of the page-value interface itself.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "bench/bench_runtime.h"
+#include "bench/paired_runner.h"
 #include "src/bridge/helper_window.h"
 #include "src/values/json_to_v8.h"
 #include "src/values/v8_to_json.h"
@@ -13,29 +20,39 @@
 namespace {
 
 constexpr int kBrowser = 1;
+const int kSizes[] = {10000, 100000, 1000000};
 
 // Integers, doubles, strings, booleans and nulls in turn.
 constexpr char kPage[] =
-    "var mixed = [];"
-    "for (var i = 0; i < 100000; ++i) {"
-    "  switch (i % 5) {"
-    "    case 0: mixed.push(i); break;"
-    "    case 1: mixed.push(i + 0.5); break;"
-    "    case 2: mixed.push('item ' + i); break;"
-    "    case 3: mixed.push(i % 2 == 0); break;"
-    "    default: mixed.push(null);"
+    "function makeMixed(n) {"
+    "  var mixed = [];"
+    "  for (var i = 0; i < n; ++i) {"
+    "    switch (i % 5) {"
+    "      case 0: mixed.push(i); break;"
+    "      case 1: mixed.push(i + 0.5); break;"
+    "      case 2: mixed.push('item ' + i); break;"
+    "      case 3: mixed.push(i % 2 == 0); break;"
+    "      default: mixed.push(null);"
+    "    }"
     "  }"
+    "  return mixed;"
     "}"
-    "var mixedText = JSON.stringify(mixed);"
-    "function stringifyMixed() { return JSON.stringify(mixed).length; }"
-    "function parseMixed() { return JSON.parse(mixedText).length; }";
+    "var arrays = {}, texts = {};"
+    "function prepare(n) { arrays[n] = makeMixed(n); texts[n] = JSON.stringify(arrays[n]); "
+    "  return arrays[n]; }"
+    "function stringifyMixed(n) { return JSON.stringify(arrays[n]).length; }"
+    "function parseMixed(n) { return JSON.parse(texts[n]).length; }";
+
+struct Sized {
+  CefRefPtr<CefV8Value> mixed;
+  std::string recordText;
+};
 
 struct Page {
   CefRefPtr<CefV8Context> context;
-  CefRefPtr<CefV8Value> mixed;
   CefRefPtr<CefV8Value> stringify;
   CefRefPtr<CefV8Value> parse;
-  std::string recordText;
+  std::map<int, Sized> sized;
 };
 
 Page& ThePage() {
@@ -43,35 +60,81 @@ Page& ThePage() {
     Page* made = new Page;
     made->context = nuv_bench::OpenPage(kBrowser, kPage);
     made->context->Enter();
-    made->mixed = nuv_bench::Eval(made->context, "mixed");
     made->stringify = nuv_bench::Eval(made->context, "stringifyMixed");
     made->parse = nuv_bench::Eval(made->context, "parseMixed");
-    made->recordText = V8ValueToJsonText(kBrowser, made->context, made->mixed);
+    for (int n : kSizes) {
+      Sized& sized = made->sized[n];
+      sized.mixed = nuv_bench::Eval(made->context, "prepare(" + std::to_string(n) + ")");
+      sized.recordText = V8ValueToJsonText(kBrowser, made->context, sized.mixed);
+    }
     return made;
   }();
   return *page;
 }
 
-void BM_EncodeMixed(benchmark::State& state) {
+void Encode(benchmark::State& state, int n) {
   Page& page = ThePage();
+  const Sized& sized = page.sized[n];
   size_t bytes = 0;
   for (auto _ : state) {
-    std::string text = V8ValueToJsonText(kBrowser, page.context, page.mixed);
+    std::string text = V8ValueToJsonText(kBrowser, page.context, sized.mixed);
     bytes = text.size();
     benchmark::DoNotOptimize(text);
   }
   state.counters["bytes"] = static_cast<double>(bytes);
 }
 
+void Stringify(benchmark::State& state, int n) {
+  Page& page = ThePage();
+  const CefV8ValueList arguments = {CefV8Value::CreateInt(n)};
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        page.stringify->ExecuteFunctionWithContext(page.context, nullptr, arguments));
+}
+
+// True when |array| has n elements and element n-3 is the string |text|.
+bool ElementIs(const CefRefPtr<CefV8Value>& array, int n, const std::string& text) {
+  if (!array || array->GetArrayLength() != n)
+    return false;
+  CefRefPtr<CefV8Value> element = array->GetValue(n - 3);
+  return element && element->GetStringValue() == CefString(text);
+}
+
+void Decode(benchmark::State& state, int n) {
+  Page& page = ThePage();
+  const std::string& text = page.sized[n].recordText;
+  // n is a multiple of 5, so element n-3 is a string.
+  const std::string last = "item " + std::to_string(n - 3);
+  for (auto _ : state) {
+    CefRefPtr<CefV8Value> value = JsonTextToV8Value(0, page.context, kBrowser, text);
+    // Reading an element makes the array in V8, as handing it to script
+    // would: the measure includes all of the array's making.
+    if (!ElementIs(value, n, last)) {
+      state.SkipWithError("decoded array is not the page's array");
+      break;
+    }
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Parse(benchmark::State& state, int n) {
+  Page& page = ThePage();
+  const CefV8ValueList arguments = {CefV8Value::CreateInt(n)};
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        page.parse->ExecuteFunctionWithContext(page.context, nullptr, arguments));
+}
+
 // What the page-value interface alone costs for the encoder's walk: every
 // element fetched and asked for its kind and value, nothing written.
-void BM_WalkMixedOnly(benchmark::State& state) {
+void WalkOnly(benchmark::State& state, int n) {
   Page& page = ThePage();
+  const CefRefPtr<CefV8Value>& mixed = page.sized[n].mixed;
   for (auto _ : state) {
-    const int length = page.mixed->GetArrayLength();
+    const int length = mixed->GetArrayLength();
     int64_t kinds = 0;
     for (int i = 0; i < length; ++i) {
-      CefRefPtr<CefV8Value> element = page.mixed->GetValue(i);
+      CefRefPtr<CefV8Value> element = mixed->GetValue(i);
       if (element->IsArray() || element->IsBool() || element->IsDate() || element->IsFunction())
         ++kinds;
       else if (element->IsInt())
@@ -87,42 +150,14 @@ void BM_WalkMixedOnly(benchmark::State& state) {
   }
 }
 
-void BM_JsonStringifyMixed(benchmark::State& state) {
-  Page& page = ThePage();
-  const CefV8ValueList none;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(
-        page.stringify->ExecuteFunctionWithContext(page.context, nullptr, none));
-}
-
-// True when |array| has 100,000 elements and the last string is |text|.
-bool LastElementIs(const CefRefPtr<CefV8Value>& array, const char* text) {
-  if (array->GetArrayLength() != 100000)
-    return false;
-  CefRefPtr<CefV8Value> element = array->GetValue(99997);
-  return element && element->GetStringValue() == CefString(text);
-}
-
-void BM_DecodeMixed(benchmark::State& state) {
-  Page& page = ThePage();
-  for (auto _ : state) {
-    CefRefPtr<CefV8Value> value = JsonTextToV8Value(0, page.context, kBrowser, page.recordText);
-    // Reading an element makes the array in V8, as handing it to script
-    // would: the measure includes all of the array's making.
-    if (!value || !LastElementIs(value, "item 99997"))
-      state.SkipWithError("decoded array is not the page's array");
-    benchmark::DoNotOptimize(value);
-  }
-}
-
 // What the page-value interface alone costs for the decoder's output: the
-// same 100,000 values made and stored one by one, nothing parsed.
-void BM_BuildMixedOnly(benchmark::State& state) {
-  Page& page = ThePage();
+// same values made and stored one by one, nothing parsed.
+void BuildOnly(benchmark::State& state, int n) {
+  ThePage();
   const CefString text("item 12345");
   for (auto _ : state) {
-    CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(100000);
-    for (int i = 0; i < 100000; ++i) {
+    CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(n);
+    for (int i = 0; i < n; ++i) {
       CefRefPtr<CefV8Value> element;
       switch (i % 5) {
         case 0:
@@ -142,37 +177,86 @@ void BM_BuildMixedOnly(benchmark::State& state) {
       }
       array->SetValue(i, element);
     }
-    if (!LastElementIs(array, "item 12345"))
+    if (!ElementIs(array, n, "item 12345")) {
       state.SkipWithError("built array has the wrong elements");
+      break;
+    }
     benchmark::DoNotOptimize(array);
   }
-  (void)page;
 }
 
-void BM_JsonParseMixed(benchmark::State& state) {
-  Page& page = ThePage();
-  const CefV8ValueList none;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(page.parse->ExecuteFunctionWithContext(page.context, nullptr, none));
+std::string Count(int n) {
+  return n == 10000 ? "10,000" : n == 100000 ? "100,000" : "1,000,000";
 }
 
-BENCHMARK(BM_EncodeMixed)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WalkMixedOnly)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JsonStringifyMixed)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeMixed)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BuildMixedOnly)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JsonParseMixed)->Unit(benchmark::kMillisecond);
+nuv_bench::PairedFigure CpuFigure(const std::string& label,
+                                  const std::string& floor_label,
+                                  void (*figure)(benchmark::State&, int),
+                                  int figure_n,
+                                  void (*floor)(benchmark::State&, int),
+                                  int floor_n) {
+  nuv_bench::PairedFigure f;
+  f.label = label;
+  f.target = "-";
+  f.floor_label = floor_label;
+  f.figure = [figure, figure_n](benchmark::State& s) { figure(s, figure_n); };
+  f.floor = [floor, floor_n](benchmark::State& s) { floor(s, floor_n); };
+  f.metric = nuv_bench::Metric::kCpuTime;
+  f.unit = "ms";
+  f.unit_scale = 1e-6;
+  f.min_time_s = figure_n >= 1000000 ? 0.5 : 0.2;
+  return f;
+}
+
+std::vector<nuv_bench::PairedFigure> Figures() {
+  std::vector<nuv_bench::PairedFigure> figures;
+  for (int n : kSizes) {
+    auto encode = CpuFigure("encode " + Count(n) + " values", "JSON.stringify, same isolate",
+                            Encode, n, Stringify, n);
+    auto decode = CpuFigure("decode " + Count(n) + " values", "JSON.parse, same isolate", Decode, n,
+                            Parse, n);
+    if (n == 100000) {
+      encode.target = "<= 3x floor";
+      encode.max_ratio = 3;
+      decode.target = "<= 3x floor";
+      decode.max_ratio = 3;
+    }
+    figures.push_back(encode);
+    figures.push_back(decode);
+  }
+  for (bool decoding : {false, true}) {
+    auto grow =
+        CpuFigure(std::string(decoding ? "decode" : "encode") + " cost per value at 1,000,000",
+                  "the same at 100,000", decoding ? Decode : Encode, 1000000,
+                  decoding ? Decode : Encode, 100000);
+    grow.unit = "ns";
+    grow.unit_scale = 1;
+    grow.figure_per = 1000000;
+    grow.floor_per = 100000;
+    if (decoding) {
+      grow.target = "<= 1.2x floor";
+      grow.max_ratio = 1.2;
+    }
+    figures.push_back(grow);
+  }
+  figures.push_back(CpuFigure("page-value walk alone, 100,000 values (encoder's floor)",
+                              "JSON.stringify, same isolate", WalkOnly, 100000, Stringify, 100000));
+  figures.push_back(CpuFigure("page-value building alone, 100,000 values (decoder's floor)",
+                              "JSON.parse, same isolate", BuildOnly, 100000, Parse, 100000));
+  return figures;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int pairs = nuv_bench::PairsFromCommandLine(&argc, argv, 7);
   benchmark::Initialize(&argc, argv);
   if (!nuv_bench::StartRuntime())
     return 2;
-  benchmark::RunSpecifiedBenchmarks();
+  const bool ok = nuv_bench::RunPairedFigures(Figures(), pairs);
   benchmark::Shutdown();
   std::fflush(stdout);
   // The page and its values are process-lifetime; leave without tearing
   // V8 down under them.
-  std::_Exit(0);
+  std::_Exit(ok ? 0 : 1);
 }
