@@ -75,6 +75,14 @@ constexpr uint32_t kMaxCopyDataSize = 64u * 1024u * 1024u;
 // result.
 bool SendCopyData(WindowHandle target, WindowHandle wparam, const CopyData& data, intptr_t* result);
 
+// Called on the calling thread right before SendCopyData blocks for a window
+// of another thread or process, so that a thread which holds back output of
+// its own (to send it together with what follows) lets it go before it
+// waits. One hook per thread; nullptr removes it. The hook must not send
+// copy-data itself.
+using BlockingSendHook = void (*)(void* context);
+void SetBlockingSendHook(BlockingSendHook hook, void* context);
+
 // The idle loop of a thread that owns windows: waits until `fd` is readable
 // (fd < 0: no descriptor) or `timeout_ms` passes (< 0: no limit), dispatching
 // every message sent to this thread's windows meanwhile.

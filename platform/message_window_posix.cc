@@ -118,6 +118,10 @@ struct ThreadState {
   std::map<WindowHandle, int> windows;  // handle -> listening socket
   std::vector<std::shared_ptr<InConnection>> incoming;
   std::map<WindowHandle, std::vector<std::shared_ptr<OutConnection>>> outgoing;
+  // Room for one wait's poll set, kept between waits (see PollSet).
+  std::vector<pollfd> spare_fds;
+  std::vector<WindowHandle> spare_listeners;
+  std::vector<std::shared_ptr<InConnection>> spare_connections;
 
   ~ThreadState() { Release(true); }
 
@@ -324,6 +328,39 @@ struct PumpResult {
   short revents = 0;
 };
 
+// The descriptors of one wait. Their room is borrowed from the thread's
+// spare vectors and given back afterwards, so that a wait allocates
+// nothing; a nested wait (inside a dispatch) finds the spares taken and
+// makes its own.
+class PollSet {
+ public:
+  explicit PollSet(ThreadState& state) : state_(state) {
+    fds.swap(state.spare_fds);
+    listeners.swap(state.spare_listeners);
+    connections.swap(state.spare_connections);
+  }
+  ~PollSet() {
+    fds.clear();
+    listeners.clear();
+    connections.clear();
+    if (fds.capacity() > state_.spare_fds.capacity())
+      fds.swap(state_.spare_fds);
+    if (listeners.capacity() > state_.spare_listeners.capacity())
+      listeners.swap(state_.spare_listeners);
+    if (connections.capacity() > state_.spare_connections.capacity())
+      connections.swap(state_.spare_connections);
+  }
+  PollSet(const PollSet&) = delete;
+  PollSet& operator=(const PollSet&) = delete;
+
+  std::vector<pollfd> fds;
+  std::vector<WindowHandle> listeners;
+  std::vector<std::shared_ptr<InConnection>> connections;
+
+ private:
+  ThreadState& state_;
+};
+
 // Waits up to `timeout_ms` for `fd` (if >= 0) to get `events`, serving this
 // thread's windows meanwhile. Returns after at most one dispatch, because a
 // dispatch may have changed every set this function looked at.
@@ -339,9 +376,10 @@ PumpResult PumpOnce(ThreadState& state, int fd, short events, int timeout_ms) {
       return outcome;
     }
   }
-  std::vector<pollfd> fds;
-  std::vector<WindowHandle> listeners;
-  std::vector<std::shared_ptr<InConnection>> connections;
+  PollSet set(state);
+  std::vector<pollfd>& fds = set.fds;
+  std::vector<WindowHandle>& listeners = set.listeners;
+  std::vector<std::shared_ptr<InConnection>>& connections = set.connections;
   fds.reserve(1 + state.windows.size() + state.incoming.size());
   fds.push_back(pollfd{fd, events, 0});
   for (auto& window : state.windows) {
@@ -385,23 +423,21 @@ PumpResult PumpOnce(ThreadState& state, int fd, short events, int timeout_ms) {
   return outcome;
 }
 
-// Takes an idle connection to `target`, dropping ones the far end has closed
-// (the window went away or the connection was refused).
-std::shared_ptr<OutConnection> TakeConnection(ThreadState& state, WindowHandle target) {
+// Takes an idle connection to `target` (`reused` says so), or makes a new
+// one. An idle connection is not checked first: one whose far end has gone
+// fails the request's first write, and the send then tries a new
+// connection (see SendCopyData).
+std::shared_ptr<OutConnection> TakeConnection(ThreadState& state,
+                                              WindowHandle target,
+                                              bool* reused) {
+  *reused = false;
   auto& pool = state.outgoing[target];
-  for (auto it = pool.begin(); it != pool.end();) {
-    auto connection = *it;
-    if (connection->in_use) {
-      ++it;
-      continue;
-    }
-    pollfd check{connection->fd, POLLIN, 0};
-    if (poll(&check, 1, 0) == 0) {
+  for (auto& connection : pool) {
+    if (!connection->in_use) {
       connection->in_use = true;
+      *reused = true;
       return connection;
     }
-    CloseFd(&connection->fd);
-    it = pool.erase(it);
   }
   int fd = msgwin::ConnectEndpoint(target);
   if (fd < 0) {
@@ -459,7 +495,9 @@ bool Transact(ThreadState& state,
               int fd,
               const RequestHeader& header,
               const void* payload,
-              ResultHeader* answer) {
+              ResultHeader* answer,
+              bool* unsent) {
+  *unsent = false;
   size_t total = kRequestHeaderSize + header.cb_data;
   size_t sent = 0;
   size_t got = 0;
@@ -486,8 +524,12 @@ bool Transact(ThreadState& state,
         sent += static_cast<size_t>(written);
         continue;
       }
-      if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        // EPIPE / ECONNRESET before the first byte: the far end had closed
+        // this connection; nothing of the request reached anyone.
+        *unsent = sent == 0 && (errno == EPIPE || errno == ECONNRESET);
         return false;
+      }
       writable = false;
     }
     if (sent == total && readable) {
@@ -512,6 +554,18 @@ bool Transact(ThreadState& state,
       readable = true;
   }
   return answer->magic == msgwin::kResultMagic;
+}
+
+struct BlockingSendHookSlot {
+  BlockingSendHook hook = nullptr;
+  void* context = nullptr;
+};
+thread_local BlockingSendHookSlot t_blocking_send_hook;
+
+void RunBlockingSendHook() {
+  BlockingSendHookSlot slot = t_blocking_send_hook;
+  if (slot.hook)
+    slot.hook(slot.context);
 }
 
 int64_t NowMs() {
@@ -600,9 +654,18 @@ bool IsMessageWindow(WindowHandle window) {
   // Another process's window: an idle or new connection answers, and is
   // kept for the send that usually follows.
   ThreadState& state = CurrentThread();
-  auto connection = TakeConnection(state, window);
+  bool reused = false;
+  auto connection = TakeConnection(state, window, &reused);
   if (!connection)
     return false;
+  if (reused) {
+    // An idle connection answers only if its far end is still there.
+    pollfd check{connection->fd, POLLIN, 0};
+    if (poll(&check, 1, 0) != 0) {
+      ReturnConnection(state, window, connection, false);
+      return IsMessageWindow(window);
+    }
+  }
   ReturnConnection(state, window, connection, true);
   return true;
 }
@@ -629,18 +692,32 @@ bool SendCopyData(WindowHandle target,
     CallDelegate(own, target, kWmCopyData, wparam, reinterpret_cast<intptr_t>(&data), result);
     return true;
   }
-  auto connection = TakeConnection(state, target);
-  if (!connection)
-    return false;
+  RunBlockingSendHook();
   RequestHeader header{msgwin::kRequestMagic, wparam, static_cast<uint64_t>(data.dwData),
                        data.cbData, 0};
   ResultHeader answer{};
-  bool ok = Transact(state, connection->fd, header, data.lpData, &answer);
-  ReturnConnection(state, target, connection, ok);
+  bool ok = false;
+  // An idle connection whose far end closed meanwhile fails before anything
+  // is written; the request then goes on a new connection, once.
+  for (int attempt = 0; attempt < 2 && !ok; ++attempt) {
+    bool reused = false;
+    auto connection = TakeConnection(state, target, &reused);
+    if (!connection)
+      return false;
+    bool unsent = false;
+    ok = Transact(state, connection->fd, header, data.lpData, &answer, &unsent);
+    ReturnConnection(state, target, connection, ok);
+    if (!ok && !(reused && unsent))
+      return false;
+  }
   if (!ok)
     return false;
   *result = static_cast<intptr_t>(answer.result);
   return true;
+}
+
+void SetBlockingSendHook(BlockingSendHook hook, void* context) {
+  t_blocking_send_hook = BlockingSendHookSlot{hook, hook ? context : nullptr};
 }
 
 WaitResult WaitAndDispatch(int fd, int timeout_ms) {

@@ -144,6 +144,19 @@ bool IsOurWindow(HWND hwnd) {
          static_cast<ATOM>(GetClassLongPtrW(hwnd, GCW_ATOM)) == WindowClass();
 }
 
+struct BlockingSendHookSlot {
+  BlockingSendHook hook = nullptr;
+  void* context = nullptr;
+};
+thread_local BlockingSendHookSlot t_blocking_send_hook;
+
+// A window of this thread answers inside SendMessageW without blocking.
+void RunBlockingSendHook(HWND target) {
+  const BlockingSendHookSlot slot = t_blocking_send_hook;
+  if (slot.hook && GetWindowThreadProcessId(target, nullptr) != GetCurrentThreadId())
+    slot.hook(slot.context);
+}
+
 }  // namespace
 
 void SetMessageWindowLogHandler(MessageWindowLogHandler handler) {
@@ -182,6 +195,10 @@ bool IsMessageWindow(WindowHandle window) {
   return window != 0 && IsWindow(ToHwnd(window));
 }
 
+void SetBlockingSendHook(BlockingSendHook hook, void* context) {
+  t_blocking_send_hook = BlockingSendHookSlot{hook, hook ? context : nullptr};
+}
+
 bool SendCopyData(WindowHandle target,
                   WindowHandle wparam,
                   const CopyData& data,
@@ -197,6 +214,7 @@ bool SendCopyData(WindowHandle target,
     Log("refusing to send a copy-data of %u bytes", data.cbData);
     return false;
   }
+  RunBlockingSendHook(hwnd);
   COPYDATASTRUCT sent;
   sent.dwData = static_cast<ULONG_PTR>(data.dwData);
   sent.cbData = data.cbData;
