@@ -140,7 +140,10 @@ bool FrameChannel::ReadAvailable() {
     const ssize_t n = ::recv(fd_, buffer, sizeof(buffer), 0);
     if (n > 0) {
       splitter_.Append(buffer, static_cast<size_t>(n));
-      if (splitter_.buffered() >= kMaxBufferedInput)
+      // A short read took everything there was; asking again would only
+      // hear EAGAIN. The owner's next wait reports what arrives later
+      // (and the end of the stream).
+      if (static_cast<size_t>(n) < sizeof(buffer) || splitter_.buffered() >= kMaxBufferedInput)
         return true;
       continue;
     }

@@ -63,6 +63,15 @@ void SetIdleWaitFunction(IdleWaitFunction wait) {
   g_wait = wait ? wait : kDefaultWait;
 }
 
+void SetBlockingSendHook(void (*hook)(void* context), void* context) {
+#if defined(NUV_HAVE_MESSAGE_WINDOW)
+  nuv::platform::SetBlockingSendHook(hook, context);
+#else
+  (void)hook;
+  (void)context;
+#endif
+}
+
 bool DefaultWaitDispatchesWindows() {
   return kDefaultWait != &PollWait;
 }

@@ -24,6 +24,12 @@ void SetIdleWaitFunction(IdleWaitFunction wait);
 // The plain poll() wait, dispatching nothing.
 WaitResult PollWait(int fd, int timeout_ms);
 
+// Runs `hook(context)` on this thread right before it blocks in a
+// synchronous copy-data send of the message-window layer (a bridge
+// request), so that output held back by the caller leaves first. Does
+// nothing when that layer is not linked. nullptr removes the hook.
+void SetBlockingSendHook(void (*hook)(void* context), void* context);
+
 // Whether the default wait dispatches message windows (the message-window
 // layer was linked in).
 bool DefaultWaitDispatchesWindows();

@@ -61,6 +61,7 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
     return kExitNoRuntime;
   }
   Send(MakeHello(static_cast<int32_t>(getpid())));
+  SetBlockingSendHook(&RenderLoop::FlushBeforeBlocking, this);
 
   while (HandleBufferedFrames()) {
     if (!channel_->is_open())
@@ -83,6 +84,7 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
   cefrt::RunPendingTasks();
   runtime_.reset();
   cefrt::DropPendingTasks();
+  SetBlockingSendHook(nullptr, nullptr);
   channel_->Close("render loop ended");
   return broken_ ? kExitBrokenStream : kExitEnded;
 }
@@ -149,6 +151,8 @@ void RenderLoop::Handle(const Frame& frame) {
 
   std::string detail;
   AckStatus status = AckStatus::kRefused;
+  // A command's result leaves together with the command's acknowledgement.
+  hold_output_ = frame.kind == FrameKind::kProcessMessage;
   try {
     status = Dispatch(frame, &detail);
   } catch (const std::exception& e) {
@@ -156,6 +160,7 @@ void RenderLoop::Handle(const Frame& frame) {
   } catch (...) {
     detail = "failed with an exception";
   }
+  hold_output_ = false;
   if (status == AckStatus::kRefused)
     Log("refused " + Describe(frame) + ": " + detail);
   Acknowledge(frame.sequence, status, detail);
@@ -278,6 +283,9 @@ void RenderLoop::Send(Frame frame) {
     }
     return;
   }
+  // Only the latest frame is held: what was held before leaves now.
+  if (hold_output_)
+    Flush();
   const FrameKind kind = frame.kind;
   std::string error;
   if (!channel_->Queue(std::move(frame), &error)) {
@@ -286,10 +294,23 @@ void RenderLoop::Send(Frame frame) {
       Send(MakeError(Utf8ToUtf16(std::string(FrameKindName(kind)) + " not sent: " + error)));
     return;
   }
+  if (!hold_output_)
+    Flush();
+}
+
+void RenderLoop::Flush() {
+  if (flushing_ || !channel_->has_pending_output())
+    return;
+  flushing_ = true;
   if (!channel_->FlushAll(-1) && !reported_lost_peer_) {
     reported_lost_peer_ = true;
     Log("the client is gone (" + channel_->close_reason() + "); frames are dropped");
   }
+  flushing_ = false;
+}
+
+void RenderLoop::FlushBeforeBlocking(void* self) {
+  static_cast<RenderLoop*>(self)->Flush();
 }
 
 void RenderLoop::Acknowledge(uint32_t sequence, AckStatus status, const std::string& detail) {

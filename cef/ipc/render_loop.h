@@ -1,7 +1,11 @@
 // The render process's loop: reads the client's frames from the IPC socket
 // and drives the V8 runtime with them, one at a time on the render thread,
 // and sends back what the runtime emits (process messages, document
-// commands) followed by one acknowledgement per client frame. While idle it
+// commands) followed by one acknowledgement per client frame. What a process
+// message from the client makes the runtime send (the command's result)
+// is held back until the frame's acknowledgement, so that both leave in one
+// write; held output leaves earlier when more follows or when the render
+// thread is about to block in a bridge request. While idle it
 // waits through WaitForInput, so messages to this thread's windows are
 // dispatched; while a callback is running (even blocked in a bridge send) no
 // frame is read.
@@ -54,6 +58,9 @@ class RenderLoop : public cefrt::RenderRuntimeObserver {
   bool HasContext(int32_t browser_id, int64_t frame_id) const;
 
   void Send(Frame frame);
+  // Writes everything queued (held output included).
+  void Flush();
+  static void FlushBeforeBlocking(void* self);
   void Acknowledge(uint32_t sequence, AckStatus status, const std::string& detail);
   void Log(const std::string& line);
 
@@ -65,6 +72,9 @@ class RenderLoop : public cefrt::RenderRuntimeObserver {
   bool ended_ = false;
   bool broken_ = false;
   bool reported_lost_peer_ = false;
+  // Output is held back while a client's process message is dispatched.
+  bool hold_output_ = false;
+  bool flushing_ = false;
 };
 
 }  // namespace cefipc
