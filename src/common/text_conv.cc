@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "platform/code_page.h"
 #include "platform/file_util.h"
+#include "platform/file_watch.h"
 #include "platform/module_path.h"
 #include "src/common/file_util.h"
+#include "src/common/sync_object.h"
 
 namespace {
 
@@ -123,6 +126,45 @@ std::vector<TableEntry> LoadTable(uint32_t cp) {
   return ParseTable(table);
 }
 
+using TableEntries = std::vector<TableEntry>;
+
+// The UTF-8 table as the file is now, kept between conversions and read
+// again only when the system reports a change in or around the table's
+// folder (the table or the folder appearing, changing or going away).
+// Without such notification the file is looked for on every conversion, as
+// the table's format promises that a change takes effect at once.
+class CNuvUtf8TableCache {
+ public:
+  std::shared_ptr<const TableEntries> Current() {
+    CNuvAutoLock lock(m_lock);
+    if (!m_watchTried) {
+      m_watchTried = true;
+      const std::u16string path = TablePath(kCodePageUtf8);
+      if (!path.empty())
+        m_watch = nuv::platform::FileWatch::Create(path);
+    }
+    if (!m_watch)
+      return std::make_shared<const TableEntries>(LoadTable(kCodePageUtf8));
+    // The watch is armed before the first read, so a change made while the
+    // file is being read is reported to the next conversion.
+    if (!m_entries || m_watch->TakeChanged())
+      m_entries = std::make_shared<const TableEntries>(LoadTable(kCodePageUtf8));
+    return m_entries;
+  }
+
+ private:
+  CNuvCriticalSectionObject m_lock;
+  bool m_watchTried = false;
+  std::unique_ptr<nuv::platform::FileWatch> m_watch;
+  std::shared_ptr<const TableEntries> m_entries;
+};
+
+CNuvUtf8TableCache& Utf8TableCache() {
+  // Never destroyed: conversions may run during exit.
+  static CNuvUtf8TableCache* const cache = new CNuvUtf8TableCache;
+  return *cache;
+}
+
 void ApplyEntries(const std::vector<TableEntry>& entries, std::u16string& text) {
   for (const TableEntry& entry : entries)
     ApplyEntry(entry.from, entry.to, text);
@@ -144,14 +186,17 @@ CNuvCharacterTableScope::~CNuvCharacterTableScope() {
 
 const std::vector<CNuvCharacterTableScope::Entry>& CNuvCharacterTableScope::Utf8Entries() {
   if (!m_loaded) {
-    m_entries = LoadTable(kCodePageUtf8);
+    m_entries = Utf8TableCache().Current();
     m_loaded = true;
   }
-  return m_entries;
+  return *m_entries;
 }
 
 void ApplyCharacterTable(uint32_t cp, std::u16string& text) {
-  ApplyEntries(LoadTable(cp), text);
+  if (cp == kCodePageUtf8)
+    ApplyEntries(*Utf8TableCache().Current(), text);
+  else
+    ApplyEntries(LoadTable(cp), text);
 }
 
 void ApplyCharacterTableText(const std::u16string& units, std::u16string& text) {
@@ -208,12 +253,14 @@ std::string WideToUtf8(const char16_t* text, size_t length) {
   size_t end = 0;
   while (end < length && text[end] != 0)
     ++end;
-  std::vector<TableEntry> ownEntries;
-  const std::vector<TableEntry>* entries = &ownEntries;
-  if (t_tableScope)
+  std::shared_ptr<const TableEntries> ownEntries;
+  const TableEntries* entries;
+  if (t_tableScope) {
     entries = &t_tableScope->Utf8Entries();
-  else
-    ownEntries = LoadTable(kCodePageUtf8);
+  } else {
+    ownEntries = Utf8TableCache().Current();
+    entries = ownEntries.get();
+  }
   if (entries->empty())
     return EncodeUtf8(text, end);
   std::u16string copy(text, end);

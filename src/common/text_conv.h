@@ -5,6 +5,7 @@
 #define NUV_SRC_COMMON_TEXT_CONV_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ std::u16string Utf8ToWide(const std::string& bytes);
 std::u16string Utf8ToWide(const char* bytes);
 
 // Text up to the first zero unit, after ApplyCharacterTable(65001, ...).
-// Unpaired surrogates become U+FFFD. Outside a CNuvCharacterTableScope the
-// table file is looked for on every call; inside one, once per scope.
+// Unpaired surrogates become U+FFFD. The table is kept between calls and
+// read again when the system reports that the table or its folder
+// appeared, changed or went away (see ApplyCharacterTable); inside a
+// CNuvCharacterTableScope it is asked for once per scope.
 std::string WideToUtf8(const std::u16string& text);
 std::string WideToUtf8(const char16_t* text);
 std::string WideToUtf8(const char16_t* text, size_t length);
@@ -46,11 +49,15 @@ class CNuvCharacterTableScope {
  private:
   bool m_active = false;
   bool m_loaded = false;
-  std::vector<Entry> m_entries;
+  std::shared_ptr<const std::vector<Entry>> m_entries;
 };
 
 // Replaces characters of `text` by the table of code page `cp`, when the
-// table file exists. Reads the file on every call.
+// table file exists. The UTF-8 table (65001) is watched for changes (inotify,
+// or a change notification on Windows) and read again only after one, so a
+// change still takes effect from the next conversion on without a file
+// system call per conversion; where the system gives no notification, and
+// for other code pages, the file is looked for on every call.
 void ApplyCharacterTable(uint32_t cp, std::u16string& text);
 
 // Applies a table given as its 16-bit units (unit 0 is the mark and is

@@ -59,6 +59,20 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 #endif
 }
 
+// A substitution table file: the byte-order mark, then `entry` as UTF-16LE.
+void WriteTable(const std::u16string& path, const std::u16string& entry) {
+  FILE* file = nuv::platform::OpenFile(path, "wb");
+  if (!file)
+    return;
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : entry) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+}
+
 }  // namespace
 
 int main(int argc, char** raw_argv) {
@@ -90,6 +104,26 @@ int main(int argc, char** raw_argv) {
       out += WideToUtf8(text) + "|";
     }
     out += WideToUtf8(text);
+    fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+  }
+  if (command == "utf8watch" && argc == 3) {
+    // The table's folder and file appear, change and go while this process
+    // keeps converting: each conversion must see the table as it is then.
+    const std::u16string text = Utf8ToWide(argv[2]);
+    const std::u16string folder = nuv::platform::GetModuleDirectory() + u"strconv";
+    const std::u16string table = folder + u"/65001.txt";
+    std::string out = WideToUtf8(text);
+    nuv::platform::MakeDirectory(folder);
+    out += "|" + WideToUtf8(text);
+    for (const char16_t* entry : {u"a=x", u"b=y"}) {
+      WriteTable(table, entry);
+      out += "|" + WideToUtf8(text);
+    }
+    nuv::platform::RemoveFile(table);
+    out += "|" + WideToUtf8(text);
+    WriteTable(table, u"c=z");
+    out += "|" + WideToUtf8(text);
     fwrite(out.data(), 1, out.size(), stdout);
     return 0;
   }

@@ -79,6 +79,18 @@ TEST_F(CharacterTableTest, ScopeReadsTheTableOncePerConversion) {
   EXPECT_EQ(result.output, "cbb|cbb|cab");
 }
 
+// The table is kept between conversions and read again only when the
+// system reports a change; a folder and table that appear, a table that is
+// rewritten with the same size, removed and made again, all take effect
+// from the very next conversion of the running process.
+TEST(CharacterTableWatchTest, ChangesWhileRunningTakeEffectAtOnce) {
+  ScratchDir dir;
+  const std::string probe = nuv_test::CopyProbe(dir.path());
+  nuv_test::ChildResult result = nuv_test::RunChild(probe, {"utf8watch", "abc"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.output, "abc|abc|xbc|ayc|abc|abz");
+}
+
 TEST_F(CharacterTableTest, DamagedTablesNeverCrash) {
   for (const std::string& table :
        {std::string(""), std::string("\xFF"), std::string("\xFF\xFE"),
