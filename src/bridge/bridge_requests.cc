@@ -214,6 +214,11 @@ CefV8ValueList JsonArrayTextToV8ValueList(uint32_t hostWindow,
                                           CefRefPtr<CefV8Context> context,
                                           int32_t browserId,
                                           const std::string& text) {
+  // Lists in the compact form both sides write take the quick reader, as
+  // single records do; everything else (and what it declines) Json::Reader.
+  CefV8ValueList list;
+  if (CanonicalArrayTextToV8ValueList(context, text, &list))
+    return list;
   Json::Value records;
   if (!ParseJsonText(text, &records))
     return CefV8ValueList();

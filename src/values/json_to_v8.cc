@@ -204,6 +204,19 @@ class CNuvFlatDecoder {
   explicit CNuvFlatDecoder(const CNuvFlatRecords& records)
       : m_records(records), m_nodes(records.nodes) {}
 
+  // The elements of the root array, one page value each; nothing when the
+  // root is not an array (as for an argument list that is not one).
+  CefV8ValueList DecodeRootElements() {
+    CefV8ValueList list;
+    const CNuvFlatNode& root = m_nodes[m_at++];
+    if (root.type != CNuvFlatNode::Type::kArray)
+      return list;
+    list.reserve(root.count);
+    for (uint32_t i = 0; i < root.count; ++i)
+      list.push_back(Decode());
+    return list;
+  }
+
   CefRefPtr<CefV8Value> Decode() {
     const CNuvFlatNode& node = m_nodes[m_at++];
     CefRefPtr<CefV8Value> result;
@@ -295,8 +308,13 @@ CefV8ValueList JsonArrayToV8ValueList(uint32_t hostWindow,
   return list;
 }
 
-CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
-                                             const std::string& text) {
+namespace {
+
+// Reads `text` with the quick reader and, when it takes the text, lets
+// `decode` make page values from its records in `context`. Returns whether
+// the reader took the text.
+template <typename Decode>
+bool ReadCanonical(const CefRefPtr<CefV8Context>& context, const std::string& text, Decode decode) {
   // The nodes of the last text read on this thread are kept with their
   // room (up to a limit), so that the next large text does not pay for
   // fresh memory again. Taken out while in use, in case a decode ever
@@ -305,18 +323,35 @@ CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
   constexpr size_t kKeptBytes = size_t{8} << 20;
   CNuvFlatRecords records;
   std::swap(records, t_spare);
-  CefRefPtr<CefV8Value> value;
-  if (ReadCanonicalRecordText(text, &records) && !records.nodes.empty()) {
+  const bool taken = ReadCanonicalRecordText(text, &records) && !records.nodes.empty();
+  if (taken) {
     CNuvScopedContextEntry entry(context);
     CNuvFlatDecoder decoder(records);
-    value = decoder.Decode();
+    decode(decoder);
   }
   if (records.nodes.capacity() * sizeof(CNuvFlatNode) + records.unescaped.capacity() <=
       kKeptBytes) {
     records.source = nullptr;
     std::swap(records, t_spare);
   }
+  return taken;
+}
+
+}  // namespace
+
+CefRefPtr<CefV8Value> CanonicalTextToV8Value(CefRefPtr<CefV8Context> context,
+                                             const std::string& text) {
+  CefRefPtr<CefV8Value> value;
+  ReadCanonical(context, text, [&value](CNuvFlatDecoder& decoder) { value = decoder.Decode(); });
   return value;
+}
+
+bool CanonicalArrayTextToV8ValueList(CefRefPtr<CefV8Context> context,
+                                     const std::string& text,
+                                     CefV8ValueList* list) {
+  list->clear();
+  return ReadCanonical(context, text,
+                       [list](CNuvFlatDecoder& decoder) { *list = decoder.DecodeRootElements(); });
 }
 
 CefRefPtr<CefV8Value> JsonTextToV8Value(uint32_t hostWindow,

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "src/bridge/bridge_requests.h"
 #include "src/bridge/helper_window.h"
+#include "src/values/json_text.h"
 #include "src/values/json_to_v8.h"
 #include "src/values/v8_to_json.h"
 #include "tests/values/record_text_differential.h"
@@ -129,6 +131,40 @@ TEST_F(RecordTextReaderTest, HandWrittenEdgesAgreeWithTheReader) {
   EXPECT_FALSE(Check("[{\"valueType\":\"NuvValueComObject\",\"objectId\":3}]"));
   EXPECT_FALSE(Check("[{\"valueType\":\"NuvValueV8Function\",\"objectId\":3}]"));
   EXPECT_FALSE(Check("[1,{\"valueType\":\"NuvValueV8FunctionOtherBrowser\",\"objectId\":3}]"));
+}
+
+// Argument lists (a command's arguments text) take the quick reader too:
+// the elements of an accepted text are the ones Json::Reader's way makes,
+// and a root that is not an array gives no arguments on either way.
+TEST_F(RecordTextReaderTest, ArgumentListsTakeTheQuickPathAndMatch) {
+  const std::vector<std::pair<std::string, bool>> texts = {
+      {Encode(kMixed), true},
+      {Encode("[1]"), true},
+      {Encode("[[[]], 'x']"), true},
+      {"[]", true},
+      {"null\n", true},
+      {"{\"browserId\":1,\"value\":5,\"valueType\":\"NuvValueInt\"}", true},
+      {"[{\"valueType\":\"NuvValueComObject\",\"objectId\":3}]", false},
+      {"[1,2", false},
+      {"not json", false},
+  };
+  for (const auto& [text, quickTakes] : texts) {
+    CefV8ValueList quick;
+    EXPECT_EQ(CanonicalArrayTextToV8ValueList(context_, text, &quick), quickTakes) << text;
+    Json::Value records;
+    CefV8ValueList full;
+    if (ParseJsonText(text, &records))
+      full = JsonArrayToV8ValueList(0, context_, browser_, records);
+    const CefV8ValueList made = JsonArrayTextToV8ValueList(0, context_, browser_, text);
+    ASSERT_EQ(made.size(), full.size()) << text;
+    if (quickTakes)
+      ASSERT_EQ(quick.size(), full.size()) << text;
+    for (size_t i = 0; i < full.size(); ++i) {
+      EXPECT_EQ(nuv_test::PageValueDifference(made[i], full[i]), "") << i << " of " << text;
+      if (quickTakes)
+        EXPECT_EQ(nuv_test::PageValueDifference(quick[i], full[i]), "") << i << " of " << text;
+    }
+  }
 }
 
 // Random damage to texts of the compact form: whatever the quick reader
