@@ -316,11 +316,16 @@ namespace {
 template <typename Decode>
 bool ReadCanonical(const CefRefPtr<CefV8Context>& context, const std::string& text, Decode decode) {
   // The nodes of the last text read on this thread are kept with their
-  // room (up to a limit), so that the next large text does not pay for
-  // fresh memory again. Taken out while in use, in case a decode ever
+  // room, so that the next large text does not pay for fresh memory again
+  // (page faults of tens of megabytes at a million values). Room beyond
+  // kSmallRoom goes back once kShrinkAfter texts in a row have needed less
+  // than a quarter of it. Taken out while in use, in case a decode ever
   // comes back here.
   static thread_local CNuvFlatRecords t_spare;
-  constexpr size_t kKeptBytes = size_t{8} << 20;
+  static thread_local int t_smallTexts = 0;
+  constexpr size_t kSmallRoom = size_t{8} << 20;
+  constexpr size_t kKeptBytes = size_t{512} << 20;
+  constexpr int kShrinkAfter = 4;
   CNuvFlatRecords records;
   std::swap(records, t_spare);
   const bool taken = ReadCanonicalRecordText(text, &records) && !records.nodes.empty();
@@ -329,10 +334,18 @@ bool ReadCanonical(const CefRefPtr<CefV8Context>& context, const std::string& te
     CNuvFlatDecoder decoder(records);
     decode(decoder);
   }
-  if (records.nodes.capacity() * sizeof(CNuvFlatNode) + records.unescaped.capacity() <=
-      kKeptBytes) {
+  const size_t room =
+      records.nodes.capacity() * sizeof(CNuvFlatNode) + records.unescaped.capacity();
+  const size_t used = records.nodes.size() * sizeof(CNuvFlatNode) + records.unescaped.size();
+  if (room > kSmallRoom && used < room / 4)
+    ++t_smallTexts;
+  else
+    t_smallTexts = 0;
+  if (room <= kKeptBytes && (room <= kSmallRoom || t_smallTexts < kShrinkAfter)) {
     records.source = nullptr;
     std::swap(records, t_spare);
+  } else {
+    t_smallTexts = 0;
   }
   return taken;
 }

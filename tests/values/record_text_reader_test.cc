@@ -157,12 +157,14 @@ TEST_F(RecordTextReaderTest, ArgumentListsTakeTheQuickPathAndMatch) {
       full = JsonArrayToV8ValueList(0, context_, browser_, records);
     const CefV8ValueList made = JsonArrayTextToV8ValueList(0, context_, browser_, text);
     ASSERT_EQ(made.size(), full.size()) << text;
-    if (quickTakes)
+    if (quickTakes) {
       ASSERT_EQ(quick.size(), full.size()) << text;
+    }
     for (size_t i = 0; i < full.size(); ++i) {
       EXPECT_EQ(nuv_test::PageValueDifference(made[i], full[i]), "") << i << " of " << text;
-      if (quickTakes)
+      if (quickTakes) {
         EXPECT_EQ(nuv_test::PageValueDifference(quick[i], full[i]), "") << i << " of " << text;
+      }
     }
   }
 }
