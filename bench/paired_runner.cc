@@ -43,7 +43,7 @@ class CollectingReporter : public benchmark::ConsoleReporter {
         result.counters[counter.first] = counter.second.value;
       result.failed = run.error_occurred;
       result.error = run.error_message;
-      results[run.benchmark_name()] = result;
+      results[run.run_name.function_name] = result;
     }
     ConsoleReporter::ReportRuns(runs);
   }
