@@ -35,9 +35,9 @@ for name in command bridge conversion; do
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-printf '%-58s %-16s %-30s %-14s %7s  %s\n' figure target measured floor ratio result
+printf '%-58s %-16s %-38s %-14s %7s  %s\n' figure target measured floor ratio result
 grep '^ROW|' "$rows" | while IFS='|' read -r _ label target measured floor ratio met floor_label count; do
-  printf '%-58s %-16s %-30s %-14s %6sx  %s\n' "$label" "$target" "$measured" "$floor" "$ratio" "$met"
+  printf '%-58s %-16s %-38s %-14s %6sx  %s\n' "$label" "$target" "$measured" "$floor" "$ratio" "$met"
 done
 echo
 echo "floors:"
