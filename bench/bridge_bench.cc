@@ -8,15 +8,17 @@
 //  - the message-window exchange alone (the two copy-data messages of one
 //    read, nothing else done) against the same floor: the transport's own
 //    overhead;
-//  - bytes in use per live host object proxy at 100,000 proxies, with how
+//  - resident bytes per live host object proxy at 100,000 proxies, with how
 //    many of them were released to the client once the page dropped them,
 //    against as many plain page objects of the same shape.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <v8.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -162,18 +164,20 @@ class ReleaseCounter : public nuv::platform::MessageWindowDelegate {
   int releases = 0;
 };
 
-// Bytes in use now: the C++ heap (malloc's arenas and its own mappings)
-// and V8's heap. Unlike the resident set, this falls again when objects
-// go, so that every pair measures afresh.
-double LiveBytes() {
-  const struct mallinfo2 heap = mallinfo2();
-  double bytes = static_cast<double>(heap.uordblks + heap.hblkhd);
-  if (v8::Isolate* isolate = v8::Isolate::GetCurrent()) {
-    v8::HeapStatistics statistics;
-    isolate->GetHeapStatistics(&statistics);
-    bytes += static_cast<double>(statistics.used_heap_size() + statistics.external_memory());
-  }
-  return bytes;
+// Resident bytes of this process once the C++ heap has given its free
+// memory back (V8 gives back its free pages in the full collections of
+// Settle), so that what the last pair freed does not hide what this one
+// takes.
+double ResidentBytes() {
+  malloc_trim(0);
+  long pages = 0, resident = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (!statm)
+    return 0;
+  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+    resident = 0;
+  std::fclose(statm);
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
 }
 
 struct ProxyPage {
@@ -203,59 +207,103 @@ std::string ProxyRecords() {
   return text + "]\n";
 }
 
+// A full collection (its weak callbacks all run), then the render-thread
+// tasks it posted (the releases of collected proxies).
 void Settle() {
   nuv_bench::Runtime()->CollectGarbage();
   cefrt::RunPendingTasks();
-  nuv_bench::Runtime()->CollectGarbage();
-  cefrt::RunPendingTasks();
 }
 
-// Keeps `make()`'s 100,000 objects alive in the page, measures the resident
-// bytes they add, drops them and lets them be collected.
+// Keeps `make()`'s 100,000 objects alive in the page and answers the
+// resident bytes they add per object; then drops them and lets them be
+// collected. Runs in a fresh process (see LiveObjectsInChild): V8 keeps
+// the heap it grew, so a second measure in one process sees nothing.
 template <typename Make>
-void LiveObjects(benchmark::State& state, Make make) {
+double MeasureLiveObjects(Make make) {
   ProxyPage& page = TheProxyPage();
   page.context->Enter();
-  double bytes = 0;
-  for (auto _ : state) {
-    Settle();
-    const double before = LiveBytes();
-    CefRefPtr<CefV8Value> objects = make(page);
-    page.global->SetValue(CefString("kept"), objects ? objects : CefV8Value::CreateNull(),
-                          V8_PROPERTY_ATTRIBUTE_NONE);
-    objects = nullptr;
-    Settle();
-    bytes = (LiveBytes() - before) / kProxies;
-    page.global->SetValue(CefString("kept"), CefV8Value::CreateNull(), V8_PROPERTY_ATTRIBUTE_NONE);
-    Settle();
-  }
+  Settle();
+  const double before = ResidentBytes();
+  CefRefPtr<CefV8Value> objects = make(page);
+  page.global->SetValue(CefString("kept"), objects ? objects : CefV8Value::CreateNull(),
+                        V8_PROPERTY_ATTRIBUTE_NONE);
+  objects = nullptr;
+  Settle();
+  const double bytes = (ResidentBytes() - before) / kProxies;
+  page.global->SetValue(CefString("kept"), CefV8Value::CreateNull(), V8_PROPERTY_ATTRIBUTE_NONE);
+  Settle();
   page.context->Exit();
-  state.counters["bytes_per_object"] = bytes;
+  return bytes;
 }
 
-void LiveProxies(benchmark::State& state) {
-  static const std::string records = ProxyRecords();
+// The child's side: prints "<bytes per object> <releases>".
+int LiveObjectsChild(bool proxies) {
+  if (!nuv_bench::StartRuntime())
+    return 2;
   ReleaseCounter counter;
   const nuv::platform::WindowHandle window = nuv::platform::CreateMessageWindow(&counter);
-  LiveObjects(state, [&](ProxyPage& page) {
-    return JsonTextToV8Value(window, page.context, kProxyBrowser, records);
-  });
-  nuv::platform::DestroyMessageWindow(window);
-  state.counters["releases"] = counter.releases;
-  if (counter.releases != kProxies * static_cast<int>(state.iterations()))
+  double bytes = 0;
+  if (proxies) {
+    const std::string records = ProxyRecords();
+    bytes = MeasureLiveObjects([&](ProxyPage& page) {
+      return JsonTextToV8Value(window, page.context, kProxyBrowser, records);
+    });
+  } else {
+    bytes = MeasureLiveObjects([](ProxyPage& page) {
+      return nuv_bench::Eval(
+          page.context,
+          "(function() { var a = new Array(100000);"
+          "  for (var i = 0; i < a.length; ++i)"
+          "    a[i] = { get title() { return 'Report'; }, get size() { return 3; },"
+          "             echo: function() { return i; } };"
+          "  return a; })()");
+    });
+  }
+  std::printf("%.1f %d\n", bytes, counter.releases);
+  std::fflush(stdout);
+  std::_Exit(0);
+}
+
+// Runs this program again as a live-objects child and reads its answer.
+bool LiveObjectsInChild(bool proxies, double* bytes, int* releases) {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  if (n <= 0)
+    return false;
+  self[n] = 0;
+  const std::string command = std::string("'") + self +
+                              "' --live-objects=" + (proxies ? "proxies" : "plain") +
+                              " 2>/dev/null";
+  FILE* child = popen(command.c_str(), "r");
+  if (!child)
+    return false;
+  const bool read = std::fscanf(child, "%lf %d", bytes, releases) == 2;
+  return pclose(child) == 0 && read;
+}
+
+void LiveObjects(benchmark::State& state, bool proxies) {
+  double bytes = 0;
+  int releases = 0;
+  for (auto _ : state) {
+    if (!LiveObjectsInChild(proxies, &bytes, &releases)) {
+      state.SkipWithError("the live-objects process failed");
+      return;
+    }
+  }
+  state.counters["bytes_per_object"] = bytes;
+  if (!proxies)
+    return;
+  state.counters["releases"] = releases;
+  if (releases != kProxies)
     state.SkipWithError("not every proxy was released");
 }
 
+void LiveProxies(benchmark::State& state) {
+  LiveObjects(state, true);
+}
+
 void LivePlainObjects(benchmark::State& state) {
-  LiveObjects(state, [](ProxyPage& page) {
-    return nuv_bench::Eval(
-        page.context,
-        "(function() { var a = new Array(100000);"
-        "  for (var i = 0; i < a.length; ++i)"
-        "    a[i] = { get title() { return 'Report'; }, get size() { return 3; },"
-        "             echo: function() { return i; } };"
-        "  return a; })()");
-  });
+  LiveObjects(state, false);
 }
 
 std::vector<nuv_bench::PairedFigure> Figures() {
@@ -300,7 +348,7 @@ std::vector<nuv_bench::PairedFigure> Figures() {
   figures.push_back(copy);
 
   nuv_bench::PairedFigure proxies;
-  proxies.label = "bytes per live host object proxy, 100,000 live";
+  proxies.label = "resident bytes per live host object proxy, 100,000 live";
   proxies.target = "recorded; every proxy released";
   proxies.floor_label = "plain page objects of the same shape";
   proxies.figure = LiveProxies;
@@ -310,6 +358,7 @@ std::vector<nuv_bench::PairedFigure> Figures() {
   proxies.unit = "B";
   proxies.unit_scale = 1;
   proxies.iterations = 1;
+  proxies.max_pairs = 3;  // each run is a fresh process of about 20 s
   proxies.note_counter = "releases";
   figures.push_back(proxies);
   return figures;
@@ -318,6 +367,11 @@ std::vector<nuv_bench::PairedFigure> Figures() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A host process that ended on its own must not end this one on the
+  // next write to its pipe.
+  signal(SIGPIPE, SIG_IGN);
+  if (argc == 2 && std::strncmp(argv[1], "--live-objects=", 15) == 0)
+    return LiveObjectsChild(std::strcmp(argv[1] + 15, "proxies") == 0);
   const int pairs = nuv_bench::PairsFromCommandLine(&argc, argv, 7);
   // The host process and the echo are forked before V8 starts its threads.
   nuv_test::HostProcess host;

@@ -148,6 +148,8 @@ int PairsFromCommandLine(int* argc, char** argv, int fallback) {
 bool RunPairedFigures(const std::vector<PairedFigure>& figures, int pairs) {
   for (int pair = 0; pair < pairs; ++pair) {
     for (const PairedFigure& figure : figures) {
+      if (figure.max_pairs > 0 && pair >= figure.max_pairs)
+        continue;
       Register(figure, false, pair);
       Register(figure, true, pair);
     }

@@ -45,6 +45,8 @@ struct PairedFigure {
   bool higher_is_better = false;
   double min_time_s = 0.2;
   int iterations = 0;  // fixed iterations per run (0: Google Benchmark decides)
+  // Pairs of this figure at most (0: as many as asked), for slow figures.
+  int max_pairs = 0;
   // A counter of the figure's runs shown beside the measure (its median).
   std::string note_counter;
 };
