@@ -9,6 +9,7 @@
 #include "src/bridge/bridge_transport.h"
 #include "src/bridge/helper_window.h"
 #include "src/channel/process_messages.h"
+#include "src/common/exception_text.h"
 #include "src/common/format_text.h"
 #include "src/values/cef_text.h"
 
@@ -36,6 +37,10 @@ class CNuvReleaseFlush {
     try {
       FlushDeferredReleases();
     } catch (...) {
+      const std::u16string why = CurrentExceptionText();
+      WriteLogNoThrow([&] {
+        return FormatText(std::u16string(u"releases of host objects not sent: %1"), why);
+      });
     }
   }
 };
@@ -79,6 +84,11 @@ void CNuvCefApp::OnContextCreated(CefRefPtr<CefBrowser> browser,
       for (const auto& entry : objects)
         global->SetValue(U16ToCef(entry.first), entry.second, V8_PROPERTY_ATTRIBUTE_NONE);
     } catch (...) {
+      const std::u16string why = CurrentExceptionText();
+      WriteLogNoThrow([&] {
+        return FormatText(std::u16string(u"host objects of browser %1 not installed: %2"),
+                          DecimalText(id), why);
+      });
     }
   }
   SendToBrowserProcess(browser, CefProcessMessage::Create(U16ToCef(kMsgContextCreated)));

@@ -53,3 +53,11 @@ CNuvChromeProcessGlobal* GetChromeProcessGlobal() {
 INuvGlobal* GetProcessGlobal() {
   return GetChromeProcessGlobal();
 }
+
+bool IsDebugLogOn() noexcept {
+  try {
+    return IsDebugSwitchOn();
+  } catch (...) {
+    return false;
+  }
+}

@@ -91,16 +91,49 @@ bool FinishRequestText(std::string* text, NuvEncodeFailure* failure) {
   return false;
 }
 
+// Whether `text` is what a reply of one value record may hold: a record
+// (an object with a "valueType" text), an array of records, or JSON null.
+bool IsValueRecordText(const std::string& text) {
+  Json::Value reply;
+  if (!ParseJsonText(text, &reply))
+    return false;
+  return reply.isNull() || reply.isArray() ||
+         (reply.isObject() && JsonMember(reply, "valueType").isString());
+}
+
+// The debug line for a reply that gives the page no value, or only the null
+// that stands for a reply that is not a record. Only worked out when debug
+// lines are written: it parses the reply a second time.
+void CheckValueReply(const NuvBridgeExchange& exchange, const CefRefPtr<CefV8Value>& value) {
+  if (!exchange.replied || !IsDebugLogOn())
+    return;
+  if (!value) {
+    // Only a text that is not JSON gives no value at all.
+    LogBridgeRequestFailure(exchange.request, exchange.reply.empty() ? u"the reply is empty"
+                                                                     : u"the reply is not JSON");
+  } else if (value->IsNull() && !IsValueRecordText(exchange.reply)) {
+    LogBridgeRequestFailure(exchange.request, u"the reply is not a value record");
+  }
+}
+
 // Sends a request whose reply is one value record and returns that value,
 // made in `context`; an empty reference when the reply is not JSON.
+// `checkReply`: whether a reply that is not a record is worth a log line
+// (the reply to a property write may be anything).
 CefRefPtr<CefV8Value> RequestValue(uint32_t hostWindow,
                                    const CefRefPtr<CefV8Context>& context,
                                    int32_t browserId,
                                    int32_t objectId,
                                    uint32_t kind,
-                                   const std::string& body) {
-  const std::string reply = SendBridgeRequest(hostWindow, kind, browserId, objectId, body);
-  return JsonTextToV8Value(hostWindow, context, browserId, reply);
+                                   const std::string& name,
+                                   const std::string& body,
+                                   bool checkReply = true) {
+  const NuvBridgeExchange exchange =
+      ExchangeBridgeRequest(hostWindow, kind, browserId, objectId, name, body);
+  CefRefPtr<CefV8Value> value = JsonTextToV8Value(hostWindow, context, browserId, exchange.reply);
+  if (checkReply)
+    CheckValueReply(exchange, value);
+  return value;
 }
 
 }  // namespace
@@ -110,25 +143,36 @@ NuvNamedObjects RequestNamedObjects(uint32_t hostWindow,
                                     int32_t browserId) {
   GetHelperWindow(browserId);
   NuvNamedObjects objects;
-  const std::string reply =
-      SendBridgeRequest(hostWindow, BRIDGE_GET_NAMED_OBJECTS, browserId, 0, std::string());
+  const NuvBridgeExchange exchange = ExchangeBridgeRequest(
+      hostWindow, BRIDGE_GET_NAMED_OBJECTS, browserId, 0, std::string(), std::string());
   Json::Value entries;
-  if (!ParseJsonText(reply, &entries) || !entries.isArray())
+  if (!ParseJsonText(exchange.reply, &entries) || !entries.isArray()) {
+    if (exchange.replied)
+      LogBridgeRequestFailure(exchange.request, u"the reply is not a JSON array");
     return objects;
+  }
+  Json::ArrayIndex leftOut = 0;
   for (const Json::Value& entry : entries) {
-    if (!entry.isObject())
-      continue;
-    std::u16string name = Utf8ToWide(JsonString(JsonMember(entry, "name")));
-    CefRefPtr<CefV8Value> value =
-        JsonToV8Value(hostWindow, context, browserId, JsonMember(entry, "object"));
-    if (value)
-      objects[std::move(name)] = value;
+    CefRefPtr<CefV8Value> value;
+    if (entry.isObject()) {
+      std::u16string name = Utf8ToWide(JsonString(JsonMember(entry, "name")));
+      value = JsonToV8Value(hostWindow, context, browserId, JsonMember(entry, "object"));
+      if (value)
+        objects[std::move(name)] = value;
+    }
+    leftOut += value ? 0 : 1;
+  }
+  if (leftOut) {
+    const std::u16string why = DecimalText(leftOut) + u" of " + DecimalText(entries.size()) +
+                               u" entries left out (not an object, or no value)";
+    LogBridgeRequestFailure(exchange.request, why.c_str());
   }
   return objects;
 }
 
 void RequestReleaseObject(uint32_t hostWindow, int32_t browserId, int32_t objectId) {
-  SendBridgeRequest(hostWindow, BRIDGE_RELEASE_OBJECT, browserId, objectId, std::string());
+  ExchangeBridgeRequest(hostWindow, BRIDGE_RELEASE_OBJECT, browserId, objectId, std::string(),
+                        std::string());
 }
 
 CefRefPtr<CefV8Value> RequestGetProperty(uint32_t hostWindow,
@@ -136,7 +180,7 @@ CefRefPtr<CefV8Value> RequestGetProperty(uint32_t hostWindow,
                                          int32_t browserId,
                                          int32_t objectId,
                                          const std::string& name) {
-  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_GET_PROPERTY, name);
+  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_GET_PROPERTY, name, name);
 }
 
 bool RequestSetProperty(uint32_t hostWindow,
@@ -155,7 +199,7 @@ bool RequestSetProperty(uint32_t hostWindow,
     LogUnwrittenRequest(BRIDGE_SET_PROPERTY, browserId, objectId, name, failure);
     return true;
   }
-  RequestValue(hostWindow, context, browserId, objectId, BRIDGE_SET_PROPERTY, text);
+  RequestValue(hostWindow, context, browserId, objectId, BRIDGE_SET_PROPERTY, name, text, false);
   return true;
 }
 
@@ -178,7 +222,8 @@ CefRefPtr<CefV8Value> RequestCallMethod(uint32_t hostWindow,
     LogUnwrittenRequest(BRIDGE_CALL_METHOD, browserId, objectId, methodName, failure);
     return nullptr;
   }
-  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_METHOD, text);
+  return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_METHOD, methodName,
+                      text);
 }
 
 CefRefPtr<CefV8Value> RequestCallOtherBrowserFunction(uint32_t hostWindow,
@@ -207,7 +252,7 @@ CefRefPtr<CefV8Value> RequestCallOtherBrowserFunction(uint32_t hostWindow,
     return nullptr;
   }
   return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_OTHER_BROWSER_FUNCTION,
-                      text);
+                      functionName, text);
 }
 
 CefV8ValueList JsonArrayTextToV8ValueList(uint32_t hostWindow,

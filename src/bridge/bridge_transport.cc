@@ -6,8 +6,11 @@
 #include "include/cef_task.h"
 #include "platform/atomic.h"
 #include "platform/message_window.h"
+#include "src/app/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/helper_window.h"
+#include "src/common/exception_text.h"
+#include "src/common/format_text.h"
 #include "src/common/sync_object.h"
 
 volatile int32_t requestCounter = 0;
@@ -55,41 +58,95 @@ class CNuvReleaseFlushTask : public CefTask {
 // One exchange. `window` is the reply address; it is held for the whole
 // exchange so that destroying the browser's helper window meanwhile frees
 // nothing still in use (the reply is then simply gone).
-std::string Exchange(uint32_t hostWindow,
-                     uint32_t kind,
-                     int32_t browserId,
-                     int32_t objectId,
-                     const std::string& text,
-                     const CNuvHelperWindowRef& window,
-                     int32_t requestId) {
-  std::vector<uint8_t> packet = BuildRequestPacket(browserId, requestId, objectId, text);
-  if (packet.size() > std::numeric_limits<uint32_t>::max())
-    return std::string();
+void Exchange(uint32_t hostWindow,
+              const std::string& text,
+              const CNuvHelperWindowRef& window,
+              NuvBridgeExchange* exchange) {
+  const NuvBridgeRequestInfo& request = exchange->request;
+  std::vector<uint8_t> packet =
+      BuildRequestPacket(request.browserId, request.requestId, request.objectId, text);
+  if (packet.size() > std::numeric_limits<uint32_t>::max()) {
+    LogBridgeRequestFailure(request, u"the request is too large to send");
+    return;
+  }
   nuv::platform::CopyData data;
-  data.dwData = kind;
+  data.dwData = request.kind;
   data.cbData = static_cast<uint32_t>(packet.size());
   data.lpData = packet.data();
   intptr_t result = 0;
-  nuv::platform::SendCopyData(hostWindow, window ? window->GetWindowHandle() : 0, data, &result);
-  std::string reply;
+  const nuv::platform::WindowHandle replyTo = window ? window->GetWindowHandle() : 0;
+  {
+    CNuvSlowRequestWatch watch(request);
+    exchange->answered = nuv::platform::SendCopyData(hostWindow, replyTo, data, &result);
+    watch.Finish(exchange->answered);
+  }
   if (window)
-    window->TakeStoredReply(browserId, requestId, &reply);
-  return reply;
+    exchange->replied =
+        window->TakeStoredReply(request.browserId, request.requestId, &exchange->reply);
+  if (!exchange->answered) {
+    const std::u16string why = u"the host window " + DecimalText(hostWindow) +
+                               u" did not take it (not a window, gone, or the request was refused)";
+    LogBridgeRequestFailure(request, why.c_str());
+  } else if (!exchange->replied && request.kind != BRIDGE_RELEASE_OBJECT) {
+    // (The reply to a release is never read, so its absence harms nothing.)
+    LogBridgeRequestFailure(request, replyTo ? u"the host window returned without a reply"
+                                             : u"there is no helper window to receive the reply");
+  }
+}
+
+// Sends one queued release; a release that cannot even be built (out of
+// memory) is logged and dropped, and the others still go out.
+void SendDeferredRelease(const DeferredRelease& release) {
+  NuvBridgeExchange exchange;
+  exchange.request.kind = BRIDGE_RELEASE_OBJECT;
+  exchange.request.browserId = release.browserId;
+  exchange.request.objectId = release.objectId;
+  try {
+    exchange.request.requestId = nuv::platform::AtomicIncrement(&requestCounter);
+    // The reply to a release is never read. A browser whose helper window
+    // is gone (its pages were released before the proxy was collected)
+    // gets no new window just for this: the request goes out without a
+    // reply address.
+    Exchange(release.hostWindow, std::string(), FindHelperWindow(release.browserId), &exchange);
+  } catch (...) {
+    const std::u16string why = CurrentExceptionText();
+    WriteLogNoThrow([&] {
+      return FormatText(std::u16string(u"bridge request failed: %1: %2"),
+                        DescribeBridgeRequest(exchange.request), why);
+    });
+  }
 }
 
 }  // namespace
+
+NuvBridgeExchange ExchangeBridgeRequest(uint32_t hostWindow,
+                                        uint32_t kind,
+                                        int32_t browserId,
+                                        int32_t objectId,
+                                        const std::string& name,
+                                        const std::string& text) {
+  NuvBridgeExchange exchange;
+  exchange.request.kind = kind;
+  exchange.request.browserId = browserId;
+  exchange.request.objectId = objectId;
+  exchange.request.name = name;
+  if (!hostWindow) {
+    LogBridgeRequestFailure(exchange.request, u"not sent: there is no host window");
+    return exchange;
+  }
+  FlushDeferredReleases();
+  exchange.request.requestId = nuv::platform::AtomicIncrement(&requestCounter);
+  CNuvHelperWindowRef window = GetHelperWindow(browserId);
+  Exchange(hostWindow, text, window, &exchange);
+  return exchange;
+}
 
 std::string SendBridgeRequest(uint32_t hostWindow,
                               uint32_t kind,
                               int32_t browserId,
                               int32_t objectId,
                               const std::string& text) {
-  if (!hostWindow)
-    return std::string();
-  FlushDeferredReleases();
-  const int32_t requestId = nuv::platform::AtomicIncrement(&requestCounter);
-  CNuvHelperWindowRef window = GetHelperWindow(browserId);
-  return Exchange(hostWindow, kind, browserId, objectId, text, window, requestId);
+  return ExchangeBridgeRequest(hostWindow, kind, browserId, objectId, std::string(), text).reply;
 }
 
 std::string TakeReply(int32_t browserId, int32_t requestId) {
@@ -120,7 +177,10 @@ void QueueObjectRelease(uint32_t hostWindow, int32_t browserId, int32_t objectId
 size_t FlushDeferredReleases() {
   if (t_flushing)
     return 0;
-  t_flushing = true;
+  struct FlushingMark {
+    FlushingMark() { t_flushing = true; }
+    ~FlushingMark() { t_flushing = false; }
+  } mark;
   size_t sent = 0;
   for (;;) {
     std::vector<DeferredRelease> batch;
@@ -132,17 +192,10 @@ size_t FlushDeferredReleases() {
     if (batch.empty())
       break;
     for (const DeferredRelease& release : batch) {
-      // The reply to a release is never read. A browser whose helper
-      // window is gone (its pages were released before the proxy was
-      // collected) gets no new window just for this: the request goes out
-      // without a reply address.
-      const int32_t requestId = nuv::platform::AtomicIncrement(&requestCounter);
-      Exchange(release.hostWindow, BRIDGE_RELEASE_OBJECT, release.browserId, release.objectId,
-               std::string(), FindHelperWindow(release.browserId), requestId);
+      SendDeferredRelease(release);
       ++sent;
     }
   }
-  t_flushing = false;
   return sent;
 }
 

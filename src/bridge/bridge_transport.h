@@ -17,16 +17,35 @@
 // packets of at most kMaxCopyDataSize bytes, header and trailer included.
 constexpr size_t kMaxBridgeTextSize =
     nuv::platform::kMaxCopyDataSize - kBridgeHeaderSize - kBridgeRequestTrailerSize;
+#include "src/bridge/bridge_diagnostics.h"
 
 // Process-wide request counter: 0 at start, changed only by an atomic
 // increment; the first request has id 1.
 extern volatile int32_t requestCounter;
 
+// How one exchange went.
+struct NuvBridgeExchange {
+  NuvBridgeRequestInfo request;  // request id 0: nothing was sent
+  bool answered = false;         // the host window took the request and returned
+  bool replied = false;          // a reply was filed for it (its text may be empty)
+  std::string reply;             // the reply text; empty when none came
+};
+
 // Sends one request of `kind` (BRIDGE_GET_NAMED_OBJECTS ..
-// BRIDGE_CALL_OTHER_BROWSER_FUNCTION) and returns the reply text, empty when
-// no reply came. Nothing is sent to window 0: the empty reply comes back at
-// once, without a request id being used. Releases deferred from the
-// garbage collector go out first.
+// BRIDGE_CALL_OTHER_BROWSER_FUNCTION) and waits, without a time limit, for
+// the host window to return. Nothing is sent to window 0: the exchange
+// fails at once, without a request id being used. Releases deferred from
+// the garbage collector go out first. `name` (UTF-8; the property, method
+// or function) only serves the log lines: a request that is not answered,
+// or answered without a reply, writes a debug line.
+NuvBridgeExchange ExchangeBridgeRequest(uint32_t hostWindow,
+                                        uint32_t kind,
+                                        int32_t browserId,
+                                        int32_t objectId,
+                                        const std::string& name,
+                                        const std::string& text);
+
+// The reply text alone, empty when no reply came.
 std::string SendBridgeRequest(uint32_t hostWindow,
                               uint32_t kind,
                               int32_t browserId,

@@ -10,6 +10,7 @@
 #include "src/bridge/callback_holder.h"
 #include "src/channel/page_execution.h"
 #include "src/channel/process_messages.h"
+#include "src/common/exception_text.h"
 #include "src/common/format_text.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
@@ -218,8 +219,8 @@ bool DispatchHostCommand(INuvCommandOwner* owner,
   else
     return false;
 
-  // A command that fails half-way (out of memory) is dropped, never allowed
-  // to unwind into the runtime's render loop.
+  // A command that fails half-way (out of memory) is dropped and logged,
+  // never allowed to unwind into the runtime's render loop.
   try {
     CefRefPtr<CefListValue> args = message->GetArgumentList();
     switch (command) {
@@ -237,6 +238,16 @@ bool DispatchHostCommand(INuvCommandOwner* owner,
         break;
     }
   } catch (...) {
+    const std::u16string why = CurrentExceptionText();
+    WriteLogNoThrow([&] {
+      // The request tag names the command for the client, where it has one.
+      const int tagIndex = command == Command::kScript ? 3 : command == Command::kFunction ? 2 : -1;
+      std::u16string which =
+          name + u" of browser " + DecimalText(browser ? browser->GetIdentifier() : 0);
+      if (tagIndex >= 0)
+        which += u" (tag \"" + ReadString(message->GetArgumentList(), tagIndex) + u"\")";
+      return FormatText(std::u16string(u"%1 failed: %2"), which, why);
+    });
   }
   return true;
 }

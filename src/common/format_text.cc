@@ -44,3 +44,8 @@ std::u16string FormatText(const std::u16string& format,
                           const std::u16string& text3) {
   return FormatText(format.c_str(), text1.c_str(), text2.c_str(), text3.c_str());
 }
+
+std::u16string DecimalText(int64_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}

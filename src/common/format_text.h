@@ -3,6 +3,7 @@
 #ifndef NUV_SRC_COMMON_FORMAT_TEXT_H_
 #define NUV_SRC_COMMON_FORMAT_TEXT_H_
 
+#include <cstdint>
 #include <string>
 
 // Returns `format` with "%1", "%2", "%3" replaced by the matching argument
@@ -22,5 +23,8 @@ std::u16string FormatText(const std::u16string& format,
                           const std::u16string& text1,
                           const std::u16string& text2,
                           const std::u16string& text3);
+
+// A number in decimal ("-12"), for the placeholders of log lines.
+std::u16string DecimalText(int64_t value);
 
 #endif  // NUV_SRC_COMMON_FORMAT_TEXT_H_
