@@ -61,6 +61,13 @@ WindowHandle CreateMessageWindow(MessageWindowDelegate* delegate);
 // delegate first). Returns false for a handle that is not such a window.
 bool DestroyMessageWindow(WindowHandle window);
 
+// For a process about to end on the spot (its threads will not end their
+// windows): makes every window of this process unreachable at once and
+// leaves nothing behind for senders to find. Callable from any thread; the
+// windows must not be used afterwards. On Windows there is nothing to do:
+// windows end with their process.
+void AbandonMessageWindows();
+
 // Whether `window` is a live window (of any process of this user).
 bool IsMessageWindow(WindowHandle window);
 

@@ -641,6 +641,16 @@ bool DestroyMessageWindow(WindowHandle window) {
   return true;
 }
 
+void AbandonMessageWindows() {
+  Registry& registry = GetRegistry();
+  const std::string directory = msgwin::EndpointDirectory(false);
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  if (!directory.empty()) {
+    for (const auto& window : registry.windows)
+      unlink(msgwin::EndpointPath(directory, window.first).c_str());
+  }
+}
+
 bool IsMessageWindow(WindowHandle window) {
   if (window == 0)
     return false;

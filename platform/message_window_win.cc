@@ -191,6 +191,8 @@ bool DestroyMessageWindow(WindowHandle window) {
   return true;
 }
 
+void AbandonMessageWindows() {}
+
 bool IsMessageWindow(WindowHandle window) {
   return window != 0 && IsWindow(ToHwnd(window));
 }

@@ -44,6 +44,7 @@ RenderLoop::RenderLoop(int fd) : channel_(std::make_unique<FrameChannel>(fd)) {}
 RenderLoop::~RenderLoop() {
   // The runtime calls back into this object while it releases its browsers.
   runtime_.reset();
+  watcher_.Stop();
 }
 
 void RenderLoop::Log(const std::string& line) {
@@ -55,6 +56,7 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
     Log("cannot use the IPC socket: " + channel_->close_reason());
     return kExitBrokenStream;
   }
+  watcher_.Start(channel_->fd());
   runtime_ = cefrt::RenderRuntime::Create(app, this);
   if (!runtime_) {
     Log("the script runtime could not be created; ending the render process");
@@ -75,6 +77,7 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
     }
     channel_->ReadAvailable();
   }
+  watcher_.NoteEnding();
   if (!ended_ && !broken_)
     Log("the client closed the IPC channel (" + channel_->close_reason() +
         "); ending the render process");
@@ -85,6 +88,7 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
   runtime_.reset();
   cefrt::DropPendingTasks();
   SetBlockingSendHook(nullptr, nullptr);
+  watcher_.Stop();
   channel_->Close("render loop ended");
   return broken_ ? kExitBrokenStream : kExitEnded;
 }

@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 
+#include "cef/ipc/channel_watcher.h"
 #include "cef/ipc/frame.h"
 #include "cef/ipc/frame_channel.h"
 #include "cef/runtime/render_runtime.h"
@@ -65,6 +66,8 @@ class RenderLoop : public cefrt::RenderRuntimeObserver {
   void Log(const std::string& line);
 
   std::unique_ptr<FrameChannel> channel_;
+  // Ends the process when the client goes while the render thread is busy.
+  ChannelWatcher watcher_;
   std::unique_ptr<cefrt::RenderRuntime> runtime_;
   // Browsers the client created, with the frames that have a context.
   std::map<int32_t, std::set<int64_t>> browsers_;

@@ -155,6 +155,7 @@ const std::map<std::string, std::set<std::string>>& ActionMembers() {
       {"gc", {"timeoutMs"}},
       {"wait", {"for", "count", "ms", "timeoutMs"}},
       {"end", {}},
+      {"disconnect", {"keepHostWindow", "timeoutMs"}},
   };
   return actions;
 }
@@ -288,6 +289,9 @@ bool ParseStep(const Json::Value& source,
     }
   } else if (action == "end") {
     step->kind = StepKind::kEnd;
+  } else if (action == "disconnect") {
+    step->kind = StepKind::kDisconnect;
+    step->keep_host_window = reader.Bool("keepHostWindow", false);
   }
   if (!reader.ok()) {
     *error = reader.error();

@@ -48,6 +48,7 @@ enum class StepKind {
   kWaitTime,
   kEnd,
   kExpect,
+  kDisconnect,
 };
 
 // One step. Texts may hold placeholders (${callback}, ${callback:N},
@@ -67,6 +68,7 @@ struct Step {
   int timeout_ms = 5000;                           // the waits
   int ms = 0;                                      // kWaitTime
   std::shared_ptr<const Expectation> expectation;  // kExpect
+  bool keep_host_window = false;                   // kDisconnect
 };
 
 struct Scenario {

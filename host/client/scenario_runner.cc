@@ -158,6 +158,9 @@ class Runner {
   void KeepFiles();
   void RunExpect(const Step& step);
   void SettleExpectation(const Step& step);
+  void Disconnect(const Step& step);
+  // The exit event, then the log file and the sub-process's diagnostics.
+  void ReportEnd(const ExitStatus& status, const std::string& still_running);
   int64_t FrameId(const std::string& frame);
 
   // Writes what happened since the last call, in order.
@@ -452,6 +455,9 @@ void Runner::RunStep(const Step& step) {
     case StepKind::kEnd:
       End();
       break;
+    case StepKind::kDisconnect:
+      Disconnect(step);
+      break;
     case StepKind::kExpect:
       break;
   }
@@ -557,7 +563,22 @@ void Runner::RunWait(const Step& step) {
 }
 
 void Runner::End() {
-  const ExitStatus status = process_->End(options_.end_timeout_ms);
+  ReportEnd(process_->End(options_.end_timeout_ms), "still running after the end; killed");
+}
+
+// The client goes away without a word, as one that crashes or is killed
+// does: its host window (unless kept) and its end of the IPC socket close,
+// and the render process must end on its own.
+void Runner::Disconnect(const Step& step) {
+  if (!step.keep_host_window)
+    window_.Stop();
+  process_->CloseConnection();
+  ReportEnd(process_->WaitForExit(step.timeout_ms), "still running " +
+                                                        std::to_string(step.timeout_ms) +
+                                                        " ms after the client went away; killed");
+}
+
+void Runner::ReportEnd(const ExitStatus& status, const std::string& still_running) {
   ended_ = true;
   Drain();
   Json::Value event = Event("exit");
@@ -567,7 +588,7 @@ void Runner::End() {
     event["signal"] = status.signal;
   } else {
     process_->Kill(9);
-    event["detail"] = "still running after the end; killed";
+    event["detail"] = still_running;
   }
   event["status"] = status.ToString();
   Add(event);

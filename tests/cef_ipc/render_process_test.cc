@@ -422,6 +422,72 @@ TEST_F(RenderProcessTest, AClientThatDisappearsEndsTheRenderProcess) {
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
 }
 
+TEST_F(RenderProcessTest, ABusyRenderThreadDoesNotKeepTheProcessAliveWithoutItsClient) {
+  std::unique_ptr<RenderProcess> p = StartRenderer();
+  ASSERT_TRUE(p);
+  Expect(p.get(), p->CreateBrowser(1), Outcome::kDone);
+  // Busy for a minute: the render loop will not look at the channel again.
+  p->SendProcessMessage(1, u"Sleep", {WireValue::Int(60000)});
+  EXPECT_EQ(p->WaitForAck(p->SendProcessMessage(1, u"Echo", {}), 200).outcome, Outcome::kTimeout);
+  p->CloseConnection();
+  const ExitStatus status = p->WaitForExit(2000);
+  EXPECT_TRUE(status.exited() && status.exit_code == 0) << status.ToString();
+  EXPECT_NE(
+      ReadFile(stderr_path_)
+          .find("the client closed the IPC channel while the render thread is busy; ending the "
+                "render process now"),
+      std::string::npos);
+}
+
+TEST_F(RenderProcessTest, ARenderProcessEndsWithItsParentEvenWhenItsChannelStaysOpen) {
+  // The client starts a render process and hands its end of the channel to
+  // a process of its own, then is killed: only the parent-death signal
+  // tells the render process that its client is gone.
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  int pipe_fds[2];
+  ASSERT_EQ(pipe(pipe_fds), 0);
+  const pid_t client = fork();
+  if (client == 0) {
+    close(pipe_fds[0]);
+    std::string error;
+    std::unique_ptr<RenderProcess> r = RenderProcess::Start(Options(), &error);
+    int pids[2] = {r && r->WaitForHello(kWaitMs) ? r->pid() : -1, -1};
+    pids[1] = fork();
+    if (pids[1] == 0) {
+      pause();  // holds the client's end of the channel open
+      _exit(0);
+    }
+    if (write(pipe_fds[1], pids, sizeof(pids)) != sizeof(pids))
+      _exit(3);
+    pause();
+    _exit(0);
+  }
+  close(pipe_fds[1]);
+  int pids[2] = {-1, -1};
+  ASSERT_EQ(read(pipe_fds[0], pids, sizeof(pids)), static_cast<ssize_t>(sizeof(pids)));
+  close(pipe_fds[0]);
+  ASSERT_GT(pids[0], 0);
+  ASSERT_GT(pids[1], 0);
+  kill(client, SIGKILL);
+  int raw = 0;
+  ASSERT_EQ(waitpid(client, &raw, 0), client);
+  pid_t reaped = 0;
+  for (int i = 0; i < 200 && reaped == 0; ++i) {
+    reaped = waitpid(pids[0], &raw, WNOHANG);
+    if (reaped == 0)
+      usleep(10000);
+  }
+  if (reaped == 0) {
+    kill(pids[0], SIGKILL);
+    waitpid(pids[0], nullptr, 0);
+  }
+  kill(pids[1], SIGKILL);
+  waitpid(pids[1], nullptr, 0);
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+  ASSERT_EQ(reaped, pids[0]) << "the render process outlived its parent by 2 s";
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+}
+
 TEST_F(RenderProcessTest, AHungProcessIsKilledWhenTheClientLetsGo) {
   std::unique_ptr<RenderProcess> p = StartRenderer();
   ASSERT_TRUE(p);
