@@ -1,5 +1,6 @@
 #include "src/app/process_global.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/file_util.h"
@@ -8,12 +9,8 @@
 
 namespace {
 
-CNuvChromeProcessGlobal* g_processGlobal = nullptr;
-
-void DestroyProcessGlobal() {
-  CNuvChromeProcessGlobal* global = g_processGlobal;
-  g_processGlobal = nullptr;
-  delete global;
+INuvGlobal* MakeChromeProcessGlobal() {
+  return new CNuvChromeProcessGlobal;
 }
 
 }  // namespace
@@ -38,20 +35,19 @@ CNuvChromeProcessGlobal::~CNuvChromeProcessGlobal() {
   m_logFilePath.clear();
 }
 
-// The first call comes from the entry routine on the main thread, before any
-// other thread exists, so creation needs no lock. Construction may end the
-// process (no product name); the exit handler is registered only for a
-// finished object.
+// The entry routine calls this first, so the program's own class is the one
+// the common library creates. Reaching the settings object before that is a
+// programming error that would leave the command-line paths unset: it is
+// reported and the process ends.
 CNuvChromeProcessGlobal* GetChromeProcessGlobal() {
-  if (!g_processGlobal) {
-    g_processGlobal = new CNuvChromeProcessGlobal;
-    atexit(DestroyProcessGlobal);
+  SetProcessGlobalFactory(MakeChromeProcessGlobal);
+  auto* global = dynamic_cast<CNuvChromeProcessGlobal*>(GetProcessGlobal());
+  if (!global) {
+    fputs("nuv: the settings object was created before the entry routine installed its class\n",
+          stderr);
+    abort();
   }
-  return g_processGlobal;
-}
-
-INuvGlobal* GetProcessGlobal() {
-  return GetChromeProcessGlobal();
+  return global;
 }
 
 bool IsDebugLogOn() noexcept {

@@ -1,5 +1,5 @@
-// The program's global settings object, CNuvChromeProcessGlobal, and the
-// accessor through which the rest of the program reaches its one instance.
+// The program's own settings class, CNuvChromeProcessGlobal, which the entry
+// routine installs as the process's settings object (src/common/process_global.h).
 #ifndef NUV_SRC_APP_PROCESS_GLOBAL_H_
 #define NUV_SRC_APP_PROCESS_GLOBAL_H_
 
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "src/common/global.h"
+#include "src/common/process_global.h"
 
 // Adds the two paths given on the sub-process command line ("nuv-log-file",
 // "nuv-temp-path") to the library's defaults.
@@ -32,12 +33,8 @@ class CNuvChromeProcessGlobal : public CNuvGlobalDefault {
   std::u16string m_tempPathOverride;
 };
 
-// The process's settings object: created on the first call (which reads the
-// configuration and may end the process with exit code -1), destroyed at
-// process exit. Every call returns the same object.
-INuvGlobal* GetProcessGlobal();
-
-// The same object with the program's own type, for the entry routine.
+// Installs this class as the process's settings object and returns it with
+// its own type; the entry routine calls it before anything else.
 CNuvChromeProcessGlobal* GetChromeProcessGlobal();
 
 // Log lines about failures, for callers that are handling one (often an

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "src/app/process_global.h"
+#include "src/common/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/bridge_transport.h"
 #include "src/bridge/helper_window.h"

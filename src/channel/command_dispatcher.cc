@@ -6,7 +6,7 @@
 #include <string>
 
 #include "include/cef_values.h"
-#include "src/app/process_global.h"
+#include "src/common/process_global.h"
 #include "src/bridge/callback_holder.h"
 #include "src/channel/page_execution.h"
 #include "src/channel/process_messages.h"

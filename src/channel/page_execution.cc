@@ -3,7 +3,7 @@
 
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
-#include "src/app/process_global.h"
+#include "src/common/process_global.h"
 #include "src/bridge/bridge_requests.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "include/internal/cef_time.h"
-#include "src/app/process_global.h"
+#include "src/common/process_global.h"
 #include "src/bridge/callback_holder.h"
 #include "src/bridge/com_v8_object.h"
 #include "src/common/text_conv.h"

@@ -23,6 +23,10 @@ using nuv_test::EvalText;
 
 class ConversionTest : public nuv_test::PageTest {
  protected:
+  // The program's settings class, as the entry routine installs it, so that
+  // a test can point its log at a file of its own.
+  static void SetUpTestSuite() { GetChromeProcessGlobal(); }
+
   std::string Encode(const std::string& code) {
     CefRefPtr<CefV8Value> value = Eval(context_, code);
     EXPECT_TRUE(value) << code;
