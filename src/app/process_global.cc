@@ -49,11 +49,3 @@ CNuvChromeProcessGlobal* GetChromeProcessGlobal() {
   }
   return global;
 }
-
-bool IsDebugLogOn() noexcept {
-  try {
-    return IsDebugSwitchOn();
-  } catch (...) {
-    return false;
-  }
-}

@@ -37,22 +37,4 @@ class CNuvChromeProcessGlobal : public CNuvGlobalDefault {
 // its own type; the entry routine calls it before anything else.
 CNuvChromeProcessGlobal* GetChromeProcessGlobal();
 
-// Log lines about failures, for callers that are handling one (often an
-// allocation failure): `build` makes the text only when the line is to be
-// written, and nothing thrown while building or writing it gets out. The
-// debug variant writes only with "/Debug" on the command line.
-template <typename BuildText>
-void WriteLogNoThrow(BuildText build) noexcept {
-  try {
-    GetProcessGlobal()->WriteLog(build().c_str(), 0);
-  } catch (...) {
-  }
-}
-bool IsDebugLogOn() noexcept;
-template <typename BuildText>
-void WriteDebugLogNoThrow(BuildText build) noexcept {
-  if (IsDebugLogOn())
-    WriteLogNoThrow(build);
-}
-
 #endif  // NUV_SRC_APP_PROCESS_GLOBAL_H_

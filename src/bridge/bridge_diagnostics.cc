@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "src/app/process_global.h"
+#include "src/common/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/common/format_text.h"
 #include "src/common/text_conv.h"

@@ -6,7 +6,7 @@
 #include "include/cef_task.h"
 #include "platform/atomic.h"
 #include "platform/message_window.h"
-#include "src/app/process_global.h"
+#include "src/common/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/helper_window.h"
 #include "src/common/exception_text.h"

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "src/common/log.h"
+
 namespace {
 
 INuvGlobal* g_processGlobal = nullptr;
@@ -34,4 +36,12 @@ INuvGlobal* GetProcessGlobal() {
     atexit(DestroyProcessGlobal);
   }
   return g_processGlobal;
+}
+
+bool IsDebugLogOn() noexcept {
+  try {
+    return IsDebugSwitchOn();
+  } catch (...) {
+    return false;
+  }
 }

@@ -19,4 +19,22 @@ bool SetProcessGlobalFactory(NuvProcessGlobalFactory factory);
 // the entry routine on the main thread, before any other thread exists.
 INuvGlobal* GetProcessGlobal();
 
+// Log lines about failures, for callers that are handling one (often an
+// allocation failure): `build` makes the text only when the line is to be
+// written, and nothing thrown while building or writing it gets out. The
+// debug variant writes only with "/Debug" on the command line.
+template <typename BuildText>
+void WriteLogNoThrow(BuildText build) noexcept {
+  try {
+    GetProcessGlobal()->WriteLog(build().c_str(), 0);
+  } catch (...) {
+  }
+}
+bool IsDebugLogOn() noexcept;
+template <typename BuildText>
+void WriteDebugLogNoThrow(BuildText build) noexcept {
+  if (IsDebugLogOn())
+    WriteLogNoThrow(build);
+}
+
 #endif  // NUV_SRC_COMMON_PROCESS_GLOBAL_H_
