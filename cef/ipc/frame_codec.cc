@@ -112,9 +112,14 @@ class Writer {
   }
   void Text(const std::u16string& text) {
     U32(static_cast<uint32_t>(text.size()));
+    // Room for the whole text at once, then filled in place: a text of
+    // thousands of units is the usual result of a command.
+    const size_t at = out_->size();
+    out_->resize(at + 2 * text.size());
+    uint8_t* to = out_->data() + at;
     for (char16_t c : text) {
-      out_->push_back(static_cast<uint8_t>(c & 0xFF));
-      out_->push_back(static_cast<uint8_t>(c >> 8));
+      *to++ = static_cast<uint8_t>(c & 0xFF);
+      *to++ = static_cast<uint8_t>(c >> 8);
     }
   }
   void Value(const WireValue& value) {

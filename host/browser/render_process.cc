@@ -258,8 +258,10 @@ void RenderProcess::Sort(const Frame& frame) {
 template <typename Ready>
 bool RenderProcess::WaitUntil(Ready ready, int timeout_ms) {
   const int64_t deadline = timeout_ms < 0 ? -1 : cefipc::MonotonicNowMs() + timeout_ms;
+  // What was read before may do already; otherwise the socket is read only
+  // once the wait says it has something (a read ahead of the wait would
+  // mostly hear EAGAIN), and once more when the time is up.
   for (;;) {
-    ReadIncoming();
     if (ready())
       return true;
     if (!channel_->is_open())
@@ -267,14 +269,20 @@ bool RenderProcess::WaitUntil(Ready ready, int timeout_ms) {
     int slice = -1;
     if (deadline >= 0) {
       const int64_t left = deadline - cefipc::MonotonicNowMs();
-      if (left <= 0)
-        return false;
+      if (left <= 0) {
+        ReadIncoming();
+        return ready();
+      }
       slice = static_cast<int>(left);
     }
     // Output that did not fit is retried every few milliseconds.
-    if (channel_->has_pending_output() && (slice < 0 || slice > 5))
-      slice = 5;
+    if (channel_->has_pending_output()) {
+      channel_->FlushSome();
+      if (channel_->has_pending_output() && (slice < 0 || slice > 5))
+        slice = 5;
+    }
     cefipc::WaitForInput(channel_->fd(), slice);
+    ReadIncoming();
   }
 }
 
