@@ -1,7 +1,10 @@
 // One worker thread per process runs the callbacks of every delayed call in
-// deadline order. It is started by the first Start and never ends; it
-// sleeps until the earliest deadline, and is woken only when a call is
-// armed with an earlier one. A forked child starts afresh without the
+// deadline order. It is started by the first Start and never ends. It
+// sleeps until the earliest deadline it knows of, and is woken only when a
+// call is armed with an earlier one: a call cancelled before it is due
+// leaves the worker's wake-up time alone, so a stream of calls armed and
+// cancelled in turn (the bridge's requests) wakes it about once per delay
+// instead of once per call. A forked child starts afresh without the
 // parent's calls.
 #include "platform/delayed_call.h"
 
@@ -41,9 +44,8 @@ class Worker {
     std::unique_lock<std::mutex> hold(mutex_);
     if (!started_ && !StartThread())
       return false;
-    const bool earliest = pending_.empty() || entry->deadline < pending_.begin()->first;
     entry->where = pending_.emplace(entry->deadline, entry);
-    if (earliest)
+    if (entry->deadline < wake_at_)
       wake_.notify_one();
     return true;
   }
@@ -69,6 +71,7 @@ class Worker {
       pending.second->state = State::kCancelled;
     pending_.clear();
     started_ = false;
+    wake_at_ = Clock::time_point::max();
     mutex_.unlock();
   }
 
@@ -87,12 +90,14 @@ class Worker {
     std::unique_lock<std::mutex> hold(mutex_);
     for (;;) {
       if (pending_.empty()) {
+        wake_at_ = Clock::time_point::max();
         wake_.wait(hold);
         continue;
       }
       auto first = pending_.begin();
       if (Clock::now() < first->first) {
-        wake_.wait_until(hold, first->first);
+        wake_at_ = first->first;
+        wake_.wait_until(hold, wake_at_);
         continue;
       }
       Entry entry = first->second;
@@ -110,6 +115,8 @@ class Worker {
   std::condition_variable wake_;
   std::condition_variable done_;
   Queue pending_;
+  // When the worker wakes by itself; an earlier deadline must wake it.
+  Clock::time_point wake_at_ = Clock::time_point::max();
   bool started_ = false;
 };
 
