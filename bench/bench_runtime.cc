@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "include/cef_app.h"
+#include "src/bridge/value_bridge_impl.h"
 
 namespace nuv_bench {
 namespace {
@@ -29,6 +30,7 @@ std::unique_ptr<cefrt::RenderRuntime> g_runtime;
 }  // namespace
 
 bool StartRuntime() {
+  InstallBridgeForValues();
   g_app = new BenchApp();
   g_runtime = cefrt::RenderRuntime::Create(g_app.get(), nullptr);
   return g_runtime != nullptr;

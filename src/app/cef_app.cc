@@ -8,6 +8,7 @@
 #include "src/bridge/bridge_requests.h"
 #include "src/bridge/bridge_transport.h"
 #include "src/bridge/helper_window.h"
+#include "src/bridge/value_bridge_impl.h"
 #include "src/channel/process_messages.h"
 #include "src/common/exception_text.h"
 #include "src/common/format_text.h"
@@ -46,6 +47,10 @@ class CNuvReleaseFlush {
 };
 
 }  // namespace
+
+CNuvCefApp::CNuvCefApp() {
+  InstallBridgeForValues();
+}
 
 void CNuvCefApp::OnBeforeCommandLineProcessing(const CefString& process_type,
                                                CefRefPtr<CefCommandLine> command_line) {

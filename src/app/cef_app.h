@@ -18,7 +18,8 @@
 
 class CNuvCefApp : public CefApp, public CefRenderProcessHandler, public INuvCommandOwner {
  public:
-  CNuvCefApp() = default;
+  // Makes the bridge the one the value conversions use.
+  CNuvCefApp();
   CNuvCefApp(const CNuvCefApp&) = delete;
   CNuvCefApp& operator=(const CNuvCefApp&) = delete;
 

@@ -9,9 +9,6 @@
 #include <utility>
 
 #include "include/internal/cef_time.h"
-#include "src/bridge/callback_holder.h"
-#include "src/bridge/com_v8_object.h"
-#include "src/bridge/other_browser_function.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
 #include "src/values/json_access.h"
@@ -20,6 +17,7 @@
 #include "src/values/record_scalar.h"
 #include "src/values/record_text_reader.h"
 #include "src/values/scoped_context.h"
+#include "src/values/value_bridge.h"
 #include "src/values/value_record.h"
 
 namespace {
@@ -148,47 +146,38 @@ class CNuvRecordDecoder {
   }
 
   // A script object whose listed properties and methods all reach a new
-  // host object proxy; the object and its functions own the proxy.
+  // host object proxy, made by the bridge.
   CefRefPtr<CefV8Value> HostObject(const Json::Value& record) {
-    CefRefPtr<CNuvComV8Object> proxy = new CNuvComV8Object(
-        m_context, m_hostWindow, m_browserId, JsonId32(JsonMember(record, kKeyObjectId)),
-        Utf8ToWide(JsonString(JsonMember(record, kKeyPropertyNames))),
-        Utf8ToWide(JsonString(JsonMember(record, kKeyMethodNames))));
-    CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(proxy.get());
-    if (!object)
+    INuvValueBridge* bridge = GetValueBridge();
+    if (!bridge)
       return nullptr;
-    object->SetUserData(proxy.get());
-    for (const std::u16string& name : SplitNameList(proxy->GetPropertyNames()))
-      object->SetValue(U16ToCef(name), V8_ACCESS_CONTROL_DEFAULT, V8_PROPERTY_ATTRIBUTE_NONE);
-    for (const std::u16string& name : SplitNameList(proxy->GetMethodNames())) {
-      const CefString methodName = U16ToCef(name);
-      CefRefPtr<CefV8Value> method = CefV8Value::CreateFunction(methodName, proxy.get());
-      if (method)
-        object->SetValue(methodName, method, V8_PROPERTY_ATTRIBUTE_NONE);
-    }
-    return object;
+    NuvHostObjectIdentity identity;
+    identity.objectId = JsonId32(JsonMember(record, kKeyObjectId));
+    identity.propertyNames = Utf8ToWide(JsonString(JsonMember(record, kKeyPropertyNames)));
+    identity.methodNames = Utf8ToWide(JsonString(JsonMember(record, kKeyMethodNames)));
+    return bridge->MakeHostObject(m_context, m_hostWindow, m_browserId, identity);
   }
 
   // The very page function that was handed to the client, or null when the
   // identifier is not (or no longer) registered for that browser.
   CefRefPtr<CefV8Value> RegisteredFunction(const Json::Value& record) {
-    CefRefPtr<CNuvV8CallbackObjectHolder> holder = FindCallback(
-        JsonId32(JsonMember(record, kKeyBrowserId)), JsonId32(JsonMember(record, kKeyObjectId)));
-    if (!holder)
-      return NullValue();
-    return holder->GetFunction();
+    INuvValueBridge* bridge = GetValueBridge();
+    CefRefPtr<CefV8Value> function =
+        bridge ? bridge->FindPageCallback(JsonId32(JsonMember(record, kKeyBrowserId)),
+                                          JsonId32(JsonMember(record, kKeyObjectId)))
+               : nullptr;
+    return function ? function : NullValue();
   }
 
   CefRefPtr<CefV8Value> OtherBrowserFunction(const Json::Value& record) {
-    CefRefPtr<CNuvOtherBrowserV8FunctionObject> proxy = new CNuvOtherBrowserV8FunctionObject(
-        m_context, m_hostWindow, JsonId32(JsonMember(record, kKeyBrowserId)),
-        JsonId32(JsonMember(record, kKeyObjectId)));
+    INuvValueBridge* bridge = GetValueBridge();
+    if (!bridge)
+      return nullptr;
     char name[40];
     std::snprintf(name, sizeof(name), "nuvAnonymouFunction%d", static_cast<int>(NextV8ObjectId()));
-    CefRefPtr<CefV8Value> function = CefV8Value::CreateFunction(CefString(name), proxy.get());
-    if (function)
-      function->SetUserData(proxy.get());
-    return function;
+    return bridge->MakeOtherBrowserFunction(
+        m_context, m_hostWindow, JsonId32(JsonMember(record, kKeyBrowserId)),
+        JsonId32(JsonMember(record, kKeyObjectId)), CefString(name));
   }
 
   const uint32_t m_hostWindow;

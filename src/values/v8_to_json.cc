@@ -8,14 +8,13 @@
 
 #include "include/internal/cef_time.h"
 #include "src/common/process_global.h"
-#include "src/bridge/callback_holder.h"
-#include "src/bridge/com_v8_object.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
 #include "src/values/encode_limit.h"
 #include "src/values/object_id_counter.h"
 #include "src/values/record_text_writer.h"
 #include "src/values/scoped_context.h"
+#include "src/values/value_bridge.h"
 #include "src/values/value_record.h"
 
 namespace {
@@ -65,8 +64,9 @@ void Classify(int32_t browserId,
     record->tag = kTagV8Function;
     record->kind = Kind::kFunction;
     record->intValue = NextV8ObjectId();
-    CefRefPtr<CNuvV8CallbackObjectHolder> holder = new CNuvV8CallbackObjectHolder(
-        context, value, browserId, static_cast<int32_t>(record->intValue));
+    if (INuvValueBridge* bridge = GetValueBridge())
+      bridge->RegisterPageCallback(context, value, browserId,
+                                   static_cast<int32_t>(record->intValue));
   } else if (value->IsInt()) {
     record->tag = kTagInt;
     record->kind = Kind::kInt;
@@ -74,9 +74,9 @@ void Classify(int32_t browserId,
   } else if (value->IsNull()) {
     record->tag = kTagNull;
   } else if (value->IsObject()) {
-    CefRefPtr<CefBase> userData = value->GetUserData();
-    CNuvComV8Object* proxy = dynamic_cast<CNuvComV8Object*>(userData.get());
-    if (!proxy) {
+    INuvValueBridge* bridge = GetValueBridge();
+    NuvHostObjectIdentity identity;
+    if (!bridge || !bridge->GetHostObjectIdentity(value, &identity)) {
       // Page objects are never walked: only host objects travel, by identity.
       if (INuvGlobal* global = GetProcessGlobal())
         global->WriteLog(u"Can't convert object to json", 0);
@@ -84,9 +84,9 @@ void Classify(int32_t browserId,
     }
     record->tag = kTagComObject;
     record->kind = Kind::kComObject;
-    record->intValue = proxy->GetObjectId();
-    record->text = WideToUtf8(proxy->GetPropertyNames());
-    record->methodNames = WideToUtf8(proxy->GetMethodNames());
+    record->intValue = identity.objectId;
+    record->text = WideToUtf8(identity.propertyNames);
+    record->methodNames = WideToUtf8(identity.methodNames);
   } else if (value->IsString()) {
     record->tag = kTagString;
     record->kind = Kind::kString;

@@ -14,6 +14,7 @@
 #include "src/bridge/callback_holder.h"
 #include "src/bridge/helper_window.h"
 #include "src/common/text_conv.h"
+#include "src/bridge/value_bridge_impl.h"
 #include "src/values/json_to_v8.h"
 #include "src/values/v8_to_json.h"
 
@@ -44,6 +45,7 @@ Page* g_page = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  InstallBridgeForValues();
   g_page = new Page;
   g_page->app = new FuzzApp();
   g_page->runtime = cefrt::RenderRuntime::Create(g_page->app.get(), nullptr);

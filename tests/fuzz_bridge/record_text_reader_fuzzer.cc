@@ -11,6 +11,7 @@
 
 #include "cef/runtime/render_runtime.h"
 #include "include/cef_app.h"
+#include "src/bridge/value_bridge_impl.h"
 #include "tests/values/record_text_differential.h"
 
 namespace {
@@ -35,6 +36,7 @@ std::unique_ptr<cefrt::RenderRuntime> g_runtime;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  InstallBridgeForValues();
   g_app = new FuzzApp();
   g_runtime = cefrt::RenderRuntime::Create(g_app.get(), nullptr);
   g_runtime->CreateBrowser(kBrowser);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "include/cef_app.h"
+#include "src/bridge/value_bridge_impl.h"
 #include "src/bridge/helper_window.h"
 
 namespace nuv_test {
@@ -58,6 +59,7 @@ int RunTestsWithScriptRuntime(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   setenv("TZ", "Europe/Berlin", 1);
   tzset();
+  InstallBridgeForValues();
   g_app = new TestApp();
   g_runtime = cefrt::RenderRuntime::Create(g_app.get(), nullptr);
   if (!g_runtime)
