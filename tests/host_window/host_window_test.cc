@@ -355,7 +355,8 @@ const char kMisbehavingConfig[] = R"({
         "kind": {"value": 5, "replyKind": 3},
         "slow": {"value": 6, "delayMs": 600000},
         "huge": {"value": 7, "replyText": {"repeat": "ab", "size": 67108864}},
-        "dies": {"value": 8, "exitOnRequest": true}
+        "dies": {"value": 8, "exitOnRequest": true},
+        "nowhere": {"value": 9, "replyTo": {"windowOf": 77}}
       },
       "methods": {"m": {"returns": 1, "replyText": {"before": "[", "repeat": "0,", "size": 9,
                                                    "after": "0]"}}}
@@ -442,6 +443,12 @@ TEST_F(HostWindowMisbehaviourTest, SendsTheRepliesItIsToldTo) {
   EXPECT_TRUE(e.replies.empty());
   EXPECT_FALSE(Last().replied);
   EXPECT_NE(std::string::npos, Last().problem.find("67108877 bytes")) << Last().problem;
+
+  // To the window of a browser never seen: no window to send to, logged.
+  e = Read("nowhere", 20);
+  EXPECT_TRUE(e.replies.empty());
+  EXPECT_NE(std::string::npos, Last().problem.find("could not be delivered to window 0"))
+      << Last().problem;
 
   // The process "dies" inside the request: no reply at all.
   e = Read("dies", 12);
