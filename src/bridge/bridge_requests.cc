@@ -2,10 +2,12 @@
 
 #include <exception>
 #include <new>
+#include <vector>
 
 #include "src/common/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/bridge_transport.h"
+#include "src/bridge/callback_holder.h"
 #include "src/bridge/helper_window.h"
 #include "src/common/format_text.h"
 #include "src/common/text_conv.h"
@@ -40,11 +42,16 @@ std::string RequestText(uint32_t kind, int32_t browserId, int32_t objectId) {
 
 // A request whose text could not be written is not sent; the page reads the
 // absence of a value, as for any failed exchange, and the log says why.
-void LogUnwrittenRequest(uint32_t kind,
-                         int32_t browserId,
-                         int32_t objectId,
-                         const std::string& name,
-                         const NuvEncodeFailure& failure) {
+void DropUnwrittenRequest(uint32_t kind,
+                          int32_t browserId,
+                          int32_t objectId,
+                          const std::string& name,
+                          const NuvEncodeFailure& failure,
+                          const std::vector<int32_t>& filedCallbacks) {
+  // Page functions of the arguments that did fit are never seen by the
+  // client either: they must not stay alive in the registry.
+  for (int32_t id : filedCallbacks)
+    ForgetCallback(browserId, id);
   INuvGlobal* global = GetProcessGlobal();
   if (!global)
     return;
@@ -64,7 +71,8 @@ bool AppendArgumentRecords(int32_t browserId,
                            const CefV8ValueList& arguments,
                            bool noneAsNull,
                            std::string* text,
-                           NuvEncodeFailure* failure) {
+                           NuvEncodeFailure* failure,
+                           std::vector<int32_t>* filedCallbacks) {
   if (arguments.empty()) {
     text->append(noneAsNull ? "null" : "[]");
     return true;
@@ -74,7 +82,7 @@ bool AppendArgumentRecords(int32_t browserId,
     if (i)
       text->push_back(',');
     if (!AppendV8ValueRecordText(browserId, context, arguments[i], kMaxBridgeTextSize, text,
-                                 failure))
+                                 failure, filedCallbacks))
       return false;
   }
   text->push_back(']');
@@ -194,12 +202,14 @@ bool RequestSetProperty(uint32_t hostWindow,
   AppendJsonString(name, &text);
   text.append(",\"value\":");
   NuvEncodeFailure failure;
-  if (!AppendV8ValueRecordText(browserId, context, value, kMaxBridgeTextSize, &text, &failure) ||
-      !FinishRequestText(&text, &failure)) {
-    LogUnwrittenRequest(BRIDGE_SET_PROPERTY, browserId, objectId, name, failure);
-    return true;
+  std::vector<int32_t> filed;
+  if (AppendV8ValueRecordText(browserId, context, value, kMaxBridgeTextSize, &text, &failure,
+                              &filed) &&
+      FinishRequestText(&text, &failure)) {
+    RequestValue(hostWindow, context, browserId, objectId, BRIDGE_SET_PROPERTY, name, text, false);
+  } else {
+    DropUnwrittenRequest(BRIDGE_SET_PROPERTY, browserId, objectId, name, failure, filed);
   }
-  RequestValue(hostWindow, context, browserId, objectId, BRIDGE_SET_PROPERTY, name, text, false);
   return true;
 }
 
@@ -212,14 +222,16 @@ CefRefPtr<CefV8Value> RequestCallMethod(uint32_t hostWindow,
   // {"arguments":[...],"methodName":...}
   std::string text = "{\"arguments\":";
   NuvEncodeFailure failure;
-  if (!AppendArgumentRecords(browserId, context, arguments, false, &text, &failure)) {
-    LogUnwrittenRequest(BRIDGE_CALL_METHOD, browserId, objectId, methodName, failure);
-    return nullptr;
+  std::vector<int32_t> filed;
+  bool written =
+      AppendArgumentRecords(browserId, context, arguments, false, &text, &failure, &filed);
+  if (written) {
+    text.append(",\"methodName\":");
+    AppendJsonString(methodName, &text);
+    written = FinishRequestText(&text, &failure);
   }
-  text.append(",\"methodName\":");
-  AppendJsonString(methodName, &text);
-  if (!FinishRequestText(&text, &failure)) {
-    LogUnwrittenRequest(BRIDGE_CALL_METHOD, browserId, objectId, methodName, failure);
+  if (!written) {
+    DropUnwrittenRequest(BRIDGE_CALL_METHOD, browserId, objectId, methodName, failure, filed);
     return nullptr;
   }
   return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_METHOD, methodName,
@@ -235,20 +247,21 @@ CefRefPtr<CefV8Value> RequestCallOtherBrowserFunction(uint32_t hostWindow,
   // {"arguments":[...] or null,"browserId":N,"methodName":...,"objectId":N}
   std::string text = "{\"arguments\":";
   NuvEncodeFailure failure;
-  if (!AppendArgumentRecords(browserId, context, arguments, true, &text, &failure)) {
-    LogUnwrittenRequest(BRIDGE_CALL_OTHER_BROWSER_FUNCTION, browserId, objectId, functionName,
-                        failure);
-    return nullptr;
+  std::vector<int32_t> filed;
+  bool written =
+      AppendArgumentRecords(browserId, context, arguments, true, &text, &failure, &filed);
+  if (written) {
+    text.append(",\"browserId\":");
+    AppendJsonInt(browserId, &text);
+    text.append(",\"methodName\":");
+    AppendJsonString(functionName, &text);
+    text.append(",\"objectId\":");
+    AppendJsonInt(objectId, &text);
+    written = FinishRequestText(&text, &failure);
   }
-  text.append(",\"browserId\":");
-  AppendJsonInt(browserId, &text);
-  text.append(",\"methodName\":");
-  AppendJsonString(functionName, &text);
-  text.append(",\"objectId\":");
-  AppendJsonInt(objectId, &text);
-  if (!FinishRequestText(&text, &failure)) {
-    LogUnwrittenRequest(BRIDGE_CALL_OTHER_BROWSER_FUNCTION, browserId, objectId, functionName,
-                        failure);
+  if (!written) {
+    DropUnwrittenRequest(BRIDGE_CALL_OTHER_BROWSER_FUNCTION, browserId, objectId, functionName,
+                         failure, filed);
     return nullptr;
   }
   return RequestValue(hostWindow, context, browserId, objectId, BRIDGE_CALL_OTHER_BROWSER_FUNCTION,

@@ -45,6 +45,20 @@ CefRefPtr<CNuvV8CallbackObjectHolder> FindCallback(int32_t browserId, int32_t ob
   return found == callbacks.end() ? nullptr : found->second;
 }
 
+void ForgetCallback(int32_t browserId, int32_t objectId) {
+  CNuvHelperWindowRef window = FindHelperWindow(browserId);
+  if (!window)
+    return;
+  CNuvChromeBrowserComHelperWindow_RendererSide::CallbackMap& callbacks = window->GetCallbacks();
+  auto found = callbacks.find(objectId);
+  if (found == callbacks.end())
+    return;
+  // Released after the map no longer lists it.
+  CefRefPtr<CNuvV8CallbackObjectHolder> holder;
+  holder.swap(found->second);
+  callbacks.erase(found);
+}
+
 void InvokeCallbackFromHost(uint32_t hostWindow,
                             int32_t browserId,
                             const std::u16string& jsonText) {

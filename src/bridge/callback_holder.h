@@ -46,6 +46,12 @@ class CNuvV8CallbackObjectHolder : public CefBase {
 // browser that has no helper window creates none.
 CefRefPtr<CNuvV8CallbackObjectHolder> FindCallback(int32_t browserId, int32_t objectId);
 
+// Takes the holder filed under `objectId` for `browserId` out of the
+// registry, when it is still the one filed there. For functions whose
+// record never reached the client (its text did not fit): nobody can call
+// them back, so they must not stay alive.
+void ForgetCallback(int32_t browserId, int32_t objectId);
+
 // Runs one call-back from the client: `jsonText` is {"objectId": id,
 // "arguments": [records]}. Enters the function's context, decodes the
 // arguments there and calls the function; the result and any exception are

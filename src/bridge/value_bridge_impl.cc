@@ -62,6 +62,10 @@ class CNuvBridgeForValues : public INuvValueBridge {
     return holder ? holder->GetFunction() : nullptr;
   }
 
+  void ForgetPageCallback(int32_t browserId, int32_t objectId) override {
+    ForgetCallback(browserId, objectId);
+  }
+
   bool GetHostObjectIdentity(const CefRefPtr<CefV8Value>& value,
                              NuvHostObjectIdentity* identity) override {
     CefRefPtr<CefBase> userData = value->GetUserData();

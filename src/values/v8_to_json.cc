@@ -135,6 +135,8 @@ class CNuvRecordWalker {
         m_failure(failure) {}
 
   bool Stopped() const { return m_failure->failed(); }
+  // The identifiers of the page functions this walk filed.
+  const std::vector<int32_t>& FiledCallbacks() const { return m_filedCallbacks; }
 
   void Walk(const CefRefPtr<CefV8Value>& value) {
     if (!value) {
@@ -151,6 +153,8 @@ class CNuvRecordWalker {
         Stop(StringText(record.intValue));
         return;
       }
+      if (record.kind == RecordData::Kind::kFunction)
+        m_filedCallbacks.push_back(static_cast<int32_t>(record.intValue));
       m_emitter->Record(m_browserId, record);
       if (record.tag == kTagString && Passed())
         Stop(StringText(record.intValue));
@@ -227,6 +231,7 @@ class CNuvRecordWalker {
   NuvEncodeFailure* m_failure;
   // The arrays being walked, outermost first; each is held by a caller.
   std::vector<CefV8Value*> m_ancestors;
+  std::vector<int32_t> m_filedCallbacks;
 };
 
 // Builds the record as a Json::Value, counting the bytes its compact text
@@ -418,20 +423,33 @@ bool WalkWithin(int32_t browserId,
                 CefRefPtr<CefV8Value> value,
                 Emitter* emitter,
                 size_t limit,
-                NuvEncodeFailure* failure) {
+                NuvEncodeFailure* failure,
+                std::vector<int32_t>* filedCallbacks = nullptr) {
   *failure = NuvEncodeFailure();
+  CNuvRecordWalker<Emitter> walker(browserId, context, emitter, limit, failure);
   try {
     CNuvScopedContextEntry entry(context);
     // The substitution table is looked for once per record, not per string.
     CNuvCharacterTableScope table;
     if (!value)
       value = CefV8Value::CreateNull();
-    CNuvRecordWalker<Emitter> walker(browserId, context, emitter, limit, failure);
     walker.Walk(value);
   } catch (...) {
     NoteThrown(failure);
   }
-  return !failure->failed();
+  if (!failure->failed()) {
+    if (filedCallbacks) {
+      filedCallbacks->insert(filedCallbacks->end(), walker.FiledCallbacks().begin(),
+                             walker.FiledCallbacks().end());
+    }
+    return true;
+  }
+  // The record never reaches the client: the functions it filed go again.
+  if (INuvValueBridge* bridge = GetValueBridge()) {
+    for (int32_t id : walker.FiledCallbacks())
+      bridge->ForgetPageCallback(browserId, id);
+  }
+  return false;
 }
 
 }  // namespace
@@ -451,13 +469,14 @@ bool AppendV8ValueRecordText(int32_t browserId,
                              CefRefPtr<CefV8Value> value,
                              size_t limit,
                              std::string* out,
-                             NuvEncodeFailure* failure) {
+                             NuvEncodeFailure* failure,
+                             std::vector<int32_t>* filedCallbacks) {
   NuvEncodeFailure ignored;
   if (!failure)
     failure = &ignored;
   const size_t start = out->size();
   CNuvTextEmitter emitter(out, limit);
-  if (WalkWithin(browserId, context, value, &emitter, limit, failure))
+  if (WalkWithin(browserId, context, value, &emitter, limit, failure, filedCallbacks))
     return true;
   // What was written is given back at once, not when the caller is done.
   out->resize(start);

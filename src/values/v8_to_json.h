@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <json/value.h>
 
@@ -33,14 +34,18 @@ std::string V8ValueToJsonText(int32_t browserId,
 // stops as soon as *out would pass `limit` bytes: the work done is bounded by
 // the limit, whatever the value (a sparse array of length 2^31 - 1 fails at
 // once). False, with *out as it was and *failure (optional) saying why,
-// when the text does not fit or an allocation fails. Functions encoded
-// before a failure stay filed in the callback registry.
+// when the text does not fit or an allocation fails; page functions the
+// failed walk filed in the callback registry are taken out again (their
+// identifiers never reach the client). On success the identifiers of the
+// functions filed are added to *filedCallbacks (optional), for a caller
+// that may still drop the text.
 bool AppendV8ValueRecordText(int32_t browserId,
                              CefRefPtr<CefV8Context> context,
                              CefRefPtr<CefV8Value> value,
                              size_t limit,
                              std::string* out,
-                             NuvEncodeFailure* failure);
+                             NuvEncodeFailure* failure,
+                             std::vector<int32_t>* filedCallbacks = nullptr);
 
 // The record text with its line feed in *text, at most `limit` bytes in
 // all; false (and *text empty) as AppendV8ValueRecordText.

@@ -42,6 +42,9 @@ class INuvValueBridge {
                                     int32_t objectId) = 0;
   // The page function filed under `objectId` for `browserId`, or null.
   virtual CefRefPtr<CefV8Value> FindPageCallback(int32_t browserId, int32_t objectId) = 0;
+  // Takes the function filed under `objectId` for `browserId` out of the
+  // registry again (its record never reached the client).
+  virtual void ForgetPageCallback(int32_t browserId, int32_t objectId) = 0;
   // Whether `value` is a host object proxy; fills `identity` when it is.
   virtual bool GetHostObjectIdentity(const CefRefPtr<CefV8Value>& value,
                                      NuvHostObjectIdentity* identity) = 0;

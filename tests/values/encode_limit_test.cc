@@ -3,7 +3,11 @@
 // values that cannot fit (huge sparse arrays) fail without walking them.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "src/bridge/callback_holder.h"
 #include "src/values/encode_limit.h"
+#include "src/values/object_id_counter.h"
 #include "src/values/record_text_writer.h"
 #include "src/values/v8_to_json.h"
 #include "tests/values/script_runtime.h"
@@ -79,6 +83,26 @@ TEST_F(EncodeLimitTest, AFailedAppendLeavesTheOutputAsItWas) {
   EXPECT_TRUE(
       AppendV8ValueRecordText(browser_, context_, Eval(context_, "7"), 100, &text, &failure));
   EXPECT_FALSE(failure.failed());
+}
+
+TEST_F(EncodeLimitTest, FunctionsOfARecordThatDidNotFitAreNotKeptAlive) {
+  const int32_t before = V8ObjectIdCounter;
+  EXPECT_EQ("<failed: a string of 1000 characters>",
+            Within("var f = function() {}; [f, [f], 'x'.repeat(1000)]", 500));
+  ASSERT_EQ(before + 2, V8ObjectIdCounter);
+  EXPECT_FALSE(FindCallback(browser_, before + 1));
+  EXPECT_FALSE(FindCallback(browser_, before + 2));
+
+  // Those of a record that fits stay, and the caller learns their numbers.
+  std::string text;
+  std::vector<int32_t> filed;
+  ASSERT_TRUE(AppendV8ValueRecordText(browser_, context_, Eval(context_, "[f, f]"), 500, &text,
+                                      nullptr, &filed));
+  EXPECT_EQ((std::vector<int32_t>{before + 3, before + 4}), filed);
+  EXPECT_TRUE(FindCallback(browser_, before + 3));
+  ForgetCallback(browser_, before + 3);
+  EXPECT_FALSE(FindCallback(browser_, before + 3));
+  EXPECT_TRUE(FindCallback(browser_, before + 4));
 }
 
 TEST(RecordTextWriterLimitTest, StringsStopAtTheLimitAndLeaveTheOutputAsItWas) {
