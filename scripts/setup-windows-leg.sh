@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Prepares the Windows test leg: Debian's mingw-w64 cross compiler (posix
-# thread model) and wine 8, plus a headless wine prefix of our own.
+# Prepares the Windows test leg: Debian's mingw-w64 cross compilers for 64-
+# and 32-bit Windows (posix thread model) and wine 8 in both bitnesses (the
+# 32-bit loader, wine32, comes from the i386 architecture, which is added to
+# dpkg first), plus a headless 64-bit wine prefix of our own in which 32-bit
+# programs run beside 64-bit ones, as on a 64-bit Windows.
 # Idempotent: on a prepared machine it only checks and returns in well under
 # a second. The prefix lives outside the build folders so that "make clean"
 # does not throw it away (creating it takes a while).
@@ -9,7 +12,7 @@
 set -euo pipefail
 
 NUV_WINEPREFIX="${NUV_WINEPREFIX:-${HOME:-/tmp}/.cache/nuv-wineprefix}"
-packages=(g++-mingw-w64-x86-64-posix wine wine64)
+packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386)
 
 log() { echo "[windows-leg setup] $*"; }
 
@@ -36,8 +39,21 @@ install_packages() {
     return 0
   fi
   log "installing ${missing[*]} (this takes a few minutes the first time)"
+  # wine32 is an i386 package: the architecture must be known to dpkg, and
+  # its package lists present.
+  local refresh=0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+    refresh=1
+  fi
+  if [ -z "$(find /var/lib/apt/lists -maxdepth 1 -name '*_binary-i386_Packages*' 2>/dev/null | head -n 1)" ]; then
+    refresh=1
+  fi
   # Empty or day-old package lists: refresh them first.
   if [ -z "$(find /var/lib/apt/lists -maxdepth 1 -name '*_Packages*' -mtime -1 2>/dev/null | head -n 1)" ]; then
+    refresh=1
+  fi
+  if [ $refresh -eq 1 ]; then
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
   fi
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
@@ -61,7 +77,10 @@ wineserver_binary() {
 }
 
 create_prefix() {
-  local marker="$NUV_WINEPREFIX/.nuv-headless"
+  # .nuv-headless-wow64: created with the 32-bit loader installed, so that
+  # 32-bit programs run in it too. A prefix with only the older marker
+  # (.nuv-headless, 64-bit only) is made again.
+  local marker="$NUV_WINEPREFIX/.nuv-headless-wow64"
   if [ -f "$marker" ]; then
     return 0
   fi
@@ -86,9 +105,15 @@ create_prefix() {
     log "could not set the null graphics driver in $NUV_WINEPREFIX"
     return 1
   fi
-  touch "$marker"
+  touch "$marker" "$NUV_WINEPREFIX/.nuv-headless"
 }
 
+start=$(date +%s)
 install_packages
 create_prefix
-log "ready: $(x86_64-w64-mingw32-g++-posix -dumpversion) and $("$(wine_binary)" --version), prefix $NUV_WINEPREFIX"
+if [ ! -x /usr/lib/wine/wine ]; then
+  log "the 32-bit wine loader /usr/lib/wine/wine is missing (package wine32:i386)"
+  exit 1
+fi
+took=$(($(date +%s) - start))
+log "ready: mingw-w64 $(x86_64-w64-mingw32-g++-posix -dumpversion) (x86_64, i686) and $("$(wine_binary)" --version), prefix $NUV_WINEPREFIX ($took s)"

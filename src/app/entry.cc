@@ -7,40 +7,14 @@
 #include "include/cef_app.h"
 #include "include/cef_command_line.h"
 #include "src/app/cef_app.h"
+#include "src/app/entry_platform.h"
 #include "src/app/process_global.h"
 #include "src/values/cef_text.h"
-
-#if defined(_WIN32)
-#include <objbase.h>
-#include <windows.h>
-#endif
 
 namespace {
 
 constexpr char16_t kLogFileSwitch[] = u"nuv-log-file";
 constexpr char16_t kTempPathSwitch[] = u"nuv-temp-path";
-
-// Fills `commandLine` with the whole process command line, program first.
-void ReadProcessCommandLine(const CefMainArgs& args, CefRefPtr<CefCommandLine> commandLine) {
-#if defined(_WIN32)
-  commandLine->InitFromString(CefString(::GetCommandLineW()));
-#else
-  commandLine->InitFromArgv(args.argc, args.argv);
-#endif
-}
-
-// Apartment set-up for the main thread; POSIX has none.
-void InitializeApartment() {
-#if defined(_WIN32)
-  ::CoInitialize(nullptr);
-#endif
-}
-
-void UninitializeApartment() {
-#if defined(_WIN32)
-  ::CoUninitialize();
-#endif
-}
 
 int RunWithApartment(const CefMainArgs& args) {
   std::u16string logFile;
