@@ -1,5 +1,6 @@
-// Starts this test binary a second time, as the peer process of a
-// two-process test, and waits for it to end. Test support only.
+// Starts the peer process of a two-process test (this test binary a second
+// time, or another build of it, such as the other bitness's) and waits for it
+// to end. Test support only.
 #ifndef NUV_TESTS_WIN_TRANSPORT_PEER_PROCESS_H_
 #define NUV_TESTS_WIN_TRANSPORT_PEER_PROCESS_H_
 
@@ -9,6 +10,10 @@
 namespace nuv {
 namespace testing {
 
+// Whether this process runs under wine rather than on Windows or POSIX
+// (ntdll exports wine_get_version there).
+bool RunningUnderWine();
+
 class PeerProcess {
  public:
   PeerProcess() = default;
@@ -17,8 +22,9 @@ class PeerProcess {
   // A peer still running is killed.
   ~PeerProcess();
 
-  // Runs this executable with `argument` as its only argument.
-  bool Start(const std::string& argument);
+  // Runs `executable` (empty: this test binary) with `argument` as its only
+  // argument.
+  bool Start(const std::string& executable, const std::string& argument);
 
   // Waits up to `timeout_ms` for the peer to end and returns its exit code;
   // -1 when it did not end in time (it is killed then) or was not started.

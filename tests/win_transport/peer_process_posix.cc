@@ -13,18 +13,26 @@ extern char** environ;
 namespace nuv {
 namespace testing {
 
+bool RunningUnderWine() {
+  return false;
+}
+
 PeerProcess::~PeerProcess() {
   if (running_)
     Kill();
 }
 
-bool PeerProcess::Start(const std::string& argument) {
+bool PeerProcess::Start(const std::string& executable, const std::string& argument) {
   if (running_)
     return false;
   char path[4096] = {};
-  ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0)
+  if (!executable.empty()) {
+    if (executable.size() >= sizeof(path))
+      return false;
+    executable.copy(path, executable.size());
+  } else if (readlink("/proc/self/exe", path, sizeof(path) - 1) <= 0) {
     return false;
+  }
   std::string arg = argument;
   char* argv[] = {path, &arg[0], nullptr};
   pid_t pid = 0;

@@ -7,18 +7,29 @@
 namespace nuv {
 namespace testing {
 
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 PeerProcess::~PeerProcess() {
   if (running_)
     Kill();
 }
 
-bool PeerProcess::Start(const std::string& argument) {
+bool PeerProcess::Start(const std::string& executable, const std::string& argument) {
   if (running_)
     return false;
   wchar_t path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH)
-    return false;
+  if (!executable.empty()) {
+    int length = MultiByteToWideChar(CP_UTF8, 0, executable.c_str(), -1, path, MAX_PATH);
+    if (length == 0)
+      return false;
+  } else {
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+      return false;
+  }
   std::wstring command_line = L"\"" + std::wstring(path) + L"\" ";
   command_line.append(argument.begin(), argument.end());
   STARTUPINFOW startup = {};

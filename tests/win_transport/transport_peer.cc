@@ -2,11 +2,11 @@
 // process of its own. It answers every bridge request with a nested reply to
 // the requesting window before its handler returns, as the client must.
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/message_window.h"
+#include "src/app/host_window_switch.h"
 #include "tests/win_transport/transport_protocol.h"
 
 namespace nuv {
@@ -20,6 +20,7 @@ using platform::WindowHandle;
 class HostWindow : public platform::MessageWindowDelegate {
  public:
   bool quit() const { return quit_; }
+  bool quit_soon() const { return quit_soon_; }
 
   bool ProcessWindowMessage(WindowHandle window,
                             uint32_t message,
@@ -47,12 +48,18 @@ class HostWindow : public platform::MessageWindowDelegate {
       *result = kPeerMalformed;
       return true;
     }
-    *result = Answer(window, requester, data.dwData, request);
+    *result = Answer(window, requester, data, request);
     return true;
   }
 
  private:
-  intptr_t Answer(WindowHandle self, WindowHandle requester, uintptr_t kind, BridgePacket request) {
+  intptr_t Answer(WindowHandle self,
+                  WindowHandle requester,
+                  const CopyData& data,
+                  BridgePacket request) {
+    const uintptr_t kind = data.dwData;
+    if (kind == kKindWideResult)
+      return static_cast<intptr_t>(kWideResult);
     BridgePacket reply = request;
     if (kind >= kKindFirstRequest && kind <= kKindLastRequest) {
       reply.text = "echo:" + std::to_string(kind) + ":" + request.text;
@@ -69,9 +76,19 @@ class HostWindow : public platform::MessageWindowDelegate {
       bool sent = platform::SendCopyData(static_cast<WindowHandle>(request.object_id), self,
                                          MakeCopyData(kKindProbe, probe), nullptr);
       reply.text = sent ? "accepted" : "refused";
+    } else if (kind == kKindMirror) {
+      CopyData mirrored = data;
+      mirrored.dwData = kKindMirrored;
+      bool sent = platform::SendCopyData(requester, self, mirrored, nullptr);
+      reply.text = sent ? "mirrored:" + std::to_string(data.cbData) + ":" +
+                              PacketDigest(data.lpData, data.cbData)
+                        : "not mirrored";
     } else if (kind == kKindQuit) {
       quit_ = true;
       reply.text = "bye";
+    } else if (kind == kKindQuitSoon) {
+      quit_soon_ = true;
+      reply.text = "bye soon";
     } else {
       return kPeerMalformed;
     }
@@ -82,30 +99,42 @@ class HostWindow : public platform::MessageWindowDelegate {
 
   int pongs_ = 0;
   bool quit_ = false;
+  bool quit_soon_ = false;
 };
 
 }  // namespace
 
 int RunTransportPeer(const char* anchor_handle_text) {
-  char* end = nullptr;
-  unsigned long anchor_value = std::strtoul(anchor_handle_text, &end, 10);
-  WindowHandle anchor = static_cast<WindowHandle>(anchor_value);
-  if (end == anchor_handle_text || anchor == 0)
+  // The switch text is ASCII; read it the way the sub-process reads the
+  // client's handle switch, whatever this process's bitness.
+  const std::string text(anchor_handle_text);
+  const WindowHandle anchor = ParseHostWindowHandle(std::u16string(text.begin(), text.end()));
+  if (anchor == 0)
     return 2;
   HostWindow host;
   WindowHandle window = platform::CreateMessageWindow(&host);
   if (window == 0)
     return 3;
-  std::vector<uint8_t> hello(4);
-  for (int i = 0; i < 4; ++i)
+  const uint32_t pointer_bits = sizeof(void*) * 8;
+  std::vector<uint8_t> hello(8);
+  for (int i = 0; i < 4; ++i) {
     hello[i] = static_cast<uint8_t>(window >> (8 * i));
+    hello[4 + i] = static_cast<uint8_t>(pointer_bits >> (8 * i));
+  }
   if (!platform::SendCopyData(anchor, window, MakeCopyData(kKindHello, hello), nullptr))
     return 4;
   // Serve until told to stop; give up when the test process is gone or after
   // a minute, so that no peer outlives its test.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  std::chrono::steady_clock::time_point quit_at{};
   while (!host.quit()) {
     platform::WaitAndDispatch(-1, 20);
+    if (host.quit_soon()) {
+      if (quit_at == std::chrono::steady_clock::time_point{})
+        quit_at = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      if (std::chrono::steady_clock::now() >= quit_at)
+        break;
+    }
     if (!platform::IsMessageWindow(anchor) || std::chrono::steady_clock::now() > deadline) {
       platform::DestroyMessageWindow(window);
       return 5;

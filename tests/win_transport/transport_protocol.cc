@@ -1,5 +1,6 @@
 #include "tests/win_transport/transport_protocol.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace nuv {
@@ -82,6 +83,23 @@ platform::CopyData MakeCopyData(uintptr_t kind, const std::vector<uint8_t>& byte
   data.cbData = static_cast<uint32_t>(bytes.size());
   data.lpData = bytes.empty() ? nullptr : bytes.data();
   return data;
+}
+
+std::string PacketDigest(const void* data, size_t size) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  for (size_t i = 0; i < size; ++i) {
+    hash ^= bytes[i];
+    hash *= 0x100000001b3ull;
+  }
+  char text[17];
+  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+std::string HandleSwitchText(platform::WindowHandle handle) {
+  const intptr_t value = static_cast<intptr_t>(static_cast<int32_t>(handle));
+  return std::to_string(static_cast<long long>(value));
 }
 
 }  // namespace testing

@@ -30,11 +30,27 @@ enum TransportKind : uintptr_t {
   // The peer stops: destroys its host window once the request has returned,
   // then ends with exit code 0.
   kKindQuit = 9,
-  kKindHello = 100,  // peer to anchor window: 4 bytes, the host window handle
+  // The peer sends the request's bytes, exactly as it received them, back to
+  // the requesting window as kKindMirrored, and replies
+  // "mirrored:<cbData>:<PacketDigest in hex>" of what it received.
+  kKindMirror = 10,
+  // The peer replies "bye soon" and destroys its host window about a second
+  // later from its own loop (not from a handler), then ends with exit code 0.
+  kKindQuitSoon = 11,
+  // The peer sends no reply packet; its handler's result is kWideResult in a
+  // 64-bit peer (more than 32 bits) and kWideResult's low 32 bits in a 32-bit
+  // one.
+  kKindWideResult = 12,
+  // Peer to anchor window: 8 bytes, the host window handle and the peer's
+  // pointer width in bits (32 or 64), little-endian 32-bit each.
+  kKindHello = 100,
   kKindPing = 101,
   kKindPong = 102,
   kKindProbe = 103,
+  kKindMirrored = 104,
 };
+
+constexpr uint64_t kWideResult = 0x500000007ull;
 
 // Results of the peer's host window for a request.
 enum PeerResult : intptr_t {
@@ -63,7 +79,17 @@ bool DecodeReply(const platform::CopyData& data, BridgePacket* packet);
 
 platform::CopyData MakeCopyData(uintptr_t kind, const std::vector<uint8_t>& bytes);
 
-// The peer's side of the test; returns its exit code.
+// FNV-1a (64-bit) of `size` bytes, written as 16 lower-case hex digits.
+std::string PacketDigest(const void* data, size_t size);
+
+// The anchor window's handle as a client writes it into the handle switch
+// "browser-message-window-handle": the window handle's value as a signed
+// pointer-sized number, which in a 64-bit process is the 32-bit handle
+// sign-extended to 64 bits.
+std::string HandleSwitchText(platform::WindowHandle handle);
+
+// The peer's side of the test; returns its exit code. `anchor_handle_text`
+// is read as the product reads the handle switch.
 constexpr char kPeerSwitch[] = "--transport-peer=";
 int RunTransportPeer(const char* anchor_handle_text);
 
