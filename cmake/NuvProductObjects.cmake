@@ -24,5 +24,14 @@ endif()
 add_library(nuv_product_objects OBJECT ${_nuv_product_sources})
 target_include_directories(nuv_product_objects PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/cef)
 target_include_directories(nuv_product_objects SYSTEM PRIVATE ${NUV_JSONCPP_INCLUDE_DIR})
+# time_t as the product's own Windows build has it: Microsoft's compilers
+# make it 64 bits in 32-bit programs too (since 2005), mingw-w64 keeps the
+# 32 bits of the old msvcrt.dll for i686 unless asked. Only for code that is
+# compiled, not run: Debian's prebuilt i686 winpthreads expects the 32-bit
+# struct timespec, so a program built this way and calling
+# std::this_thread::sleep_for would not sleep (see docs/windows-leg.md).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_definitions(nuv_product_objects PRIVATE __MINGW_USE_VC2005_COMPAT)
+endif()
 list(LENGTH _nuv_product_sources _nuv_product_count)
 message(STATUS "Windows: ${_nuv_product_count} source files of src/ compiled as nuv_product_objects")

@@ -4,6 +4,10 @@
 
 #include "platform/ole_date.h"
 
+// Date records reach the year 2300: seconds since 1970 need more than 32 bits,
+// also in the 32-bit Windows build.
+static_assert(sizeof(time_t) >= 8, "date records past January 2038 need a 64-bit time_t");
+
 namespace {
 
 bool LocalTimeOf(time_t seconds, struct tm* out) {
