@@ -53,4 +53,4 @@ run: build
 	@bash scripts/run-demo.sh build
 
 clean:
-	@rm -rf build build-release build-asan build-fuzz build-mingw
+	@rm -rf build build-release build-asan build-fuzz build-mingw build-mingw32
