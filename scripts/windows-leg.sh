@@ -108,7 +108,7 @@ up_to_date() {
   build="$(build_dir "$1")"
   exe="$build/bin/$2.exe"
   [ -f "$exe" ] || return 1
-  [ "${build_ok[$1]}" -eq 1 ] && return 0
+  [ "${build_ok[$1]:-0}" -eq 1 ] && return 0
   [ -f "$build/build.ninja" ] || return 1
   ninja -C "$build" -n "bin/$2.exe" 2>/dev/null | grep -q "no work to do"
 }
