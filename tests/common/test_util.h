@@ -122,6 +122,13 @@ class ChildProcess {
 };
 
 // Start and Wait in one.
+// A role a test program plays as the child of one of its own tests. When the
+// environment variable `variable` is set, `role` runs at once (call this from
+// a namespace-scope initialiser, so before main) and the process ends with
+// its result; otherwise nothing happens and false is returned. Child roles
+// are therefore never listed or run as tests of their own.
+bool RunChildRoleWhenAsked(const char* variable, int (*role)());
+
 ChildResult RunChild(const std::string& program,
                      const std::vector<std::string>& args,
                      const EnvList& env = {});

@@ -158,16 +158,17 @@ TEST_F(FileUtilTest, FileLockExcludesOtherProcesses) {
 #endif
 }
 
-// Run only as the child of the test above.
-TEST(FileLockChild, TakeLock) {
-  std::string path = nuv_test::GetEnv("NUV_TEST_LOCK_PATH");
-  if (path.empty())
-    GTEST_SKIP() << "child only";
+// The child of the test above: announces itself, waits for the lock, then
+// leaves a marker.
+int TakeLockAsChild() {
   nuv_test::WriteBytes(nuv_test::GetEnv("NUV_TEST_LOCK_STARTED"), "");
-  ScopedFileLock lock(Wide(path));
+  ScopedFileLock lock(Wide(nuv_test::GetEnv("NUV_TEST_LOCK_PATH")));
   nuv_test::WriteBytes(nuv_test::GetEnv("NUV_TEST_LOCK_MARKER"),
                        lock.locked() ? "locked" : "failed");
+  return 0;
 }
+[[maybe_unused]] const bool kTakeLockChild =
+    nuv_test::RunChildRoleWhenAsked("NUV_TEST_LOCK_PATH", TakeLockAsChild);
 
 TEST(TempDirTest, FollowsTheVariableAndEndsInSeparator) {
   ScratchDir dir;

@@ -56,13 +56,13 @@ TEST(ProcessInfoTest, CommandLineOfAChild) {
                 "/Debug \xE4\xB8\xAD \"\" \"q\\\"uote\"");
 }
 
-// Run only as the child of the test above: writes its line as UTF-8.
-TEST(ProcessInfoTest, PrintLine) {
-  std::string out = nuv_test::GetEnv("NUV_TEST_PRINT_COMMAND_LINE");
-  if (out.empty())
-    GTEST_SKIP() << "child only";
-  ASSERT_TRUE(nuv_test::WriteBytes(out, nuv_test::U8(GetCommandLineText())));
+// The child of the test above: writes its line as UTF-8.
+int PrintLineAsChild() {
+  const std::string out = nuv_test::GetEnv("NUV_TEST_PRINT_COMMAND_LINE");
+  return nuv_test::WriteBytes(out, nuv_test::U8(GetCommandLineText())) ? 0 : 1;
 }
+[[maybe_unused]] const bool kPrintLineChild =
+    nuv_test::RunChildRoleWhenAsked("NUV_TEST_PRINT_COMMAND_LINE", PrintLineAsChild);
 
 }  // namespace
 }  // namespace platform
