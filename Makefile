@@ -31,6 +31,7 @@ fuzz: setup
 
 # Every fuzz target for FUZZ_SECONDS each (FUZZ_JOBS at a time), from the
 # checked-in seeds and the corpus kept in build-fuzz/fuzz-corpus-long.
+# FUZZ_RUNS and FUZZ_TARGETS reach scripts/fuzz-long.sh as well.
 FUZZ_SECONDS ?= 600
 FUZZ_JOBS ?= 1
 fuzz-long: setup

@@ -73,11 +73,6 @@ void AddCharacterTableSeeds(std::vector<Seed>* seeds) {
                     Utf16Le(u"\uFEFF\u2018='\r\n\u2019='\r\n\u201c=\"\r\n\u201d=\"\r\n"
                             u"\u20ac=EUR\r\n\u2026=..." +
                             kPartBreak + u"\u201cQuarterly\u201d report \u2026 12 \u20ac")});
-  std::u16string doubling = u"\uFEFF";
-  for (char16_t c = u'a'; c < u'a' + 6; ++c)
-    doubling +=
-        std::u16string(1, c) + u"=" + std::u16string(2, static_cast<char16_t>(c + 1)) + u"\r\n";
-  seeds->push_back({target, "doubling", Utf16Le(doubling + kPartBreak + u"a")});
 }
 
 void AddFormatTextSeeds(std::vector<Seed>* seeds) {
