@@ -385,6 +385,9 @@ void Runner::StepError(const Step& step, const std::string& message) {
   Add(event);
 }
 
+// Every event of the run passes here, in order, exactly once: the place to
+// give events what all of them carry (such as a time), before they are
+// written and before expectations look at them.
 void Runner::Add(const Json::Value& event) {
   transcript_->Add(event);
   std::vector<Json::Value> failures;
