@@ -103,8 +103,8 @@ int main(int argc, char* argv[]) {
     const std::string arg = argv[i];
     if (arg == "--pretty" && command == "run") {
       options.pretty = true;
-    } else if (arg == "--strict" && command == "run") {
-      options.strict = true;
+    } else if (arg == "--strict") {
+      options.strict = true;  // (check is always strict)
     } else if (arg == "--subprocess" || arg == "--keep") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
         return UsageError(arg + (arg == "--keep" ? " needs a folder" : " needs a path"));

@@ -2,10 +2,11 @@
 // member or step it concerns; nothing in a bad file can throw or crash.
 #include "host/client/scenario.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -342,6 +343,26 @@ bool ParseStart(const Json::Value& source, StartOptions* start, std::string* err
   return true;
 }
 
+// The bytes of the file at `path`; false with errno set (a folder gives
+// EISDIR) when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof(buffer));
+    if (n > 0) {
+      text->append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      const int saved = errno;
+      close(fd);
+      errno = saved;
+      return n == 0;
+    }
+  }
+}
+
 // Checks one step and keeps its text; `total` is the number of steps.
 bool AddStep(const Json::Value& source, size_t total, Scenario* scenario, std::string* error) {
   Step step;
@@ -453,13 +474,8 @@ bool Scenario::StepAt(size_t i, Step* step, std::string* error) const {
 }
 
 bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *error = "cannot read scenario file " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) {
+  std::string text;
+  if (!ReadWholeFile(path, &text)) {
     *error = "cannot read scenario file " + path + ": " + std::strerror(errno);
     return false;
   }

@@ -143,6 +143,9 @@ TEST(ClientCommandLineTest, BadScenarioFilesAreRefusedWithAReason) {
   EXPECT_EQ(kExitBadScenario, missing.code);
   EXPECT_TRUE(Contains(missing.output, "/nonexistent/scenario.json: No such file or directory"))
       << missing.output;
+  const ClientRun folder = RunClient({"run", ExamplesDir()});
+  EXPECT_EQ(kExitBadScenario, folder.code);
+  EXPECT_TRUE(Contains(folder.output, ": Is a directory")) << folder.output;
 }
 
 TEST(ClientScenarioTest, UnmetWaitsAndPlaceholdersBecomeEvents) {
