@@ -1,6 +1,7 @@
 # Third-party dependencies, all from Debian's packages (scripts/setup.sh).
 #   nuv::v8      V8 10.2 from libnode108, unpacked into third_party/libnode
 #   nuv::jsoncpp jsoncpp
+#   nuv::re2     RE2 (libre2-dev)
 #   GTest, benchmark
 set(NUV_LIBNODE_DIR ${CMAKE_SOURCE_DIR}/third_party/libnode CACHE PATH "Unpacked libnode108 + libnode-dev")
 
@@ -25,6 +26,12 @@ if(NOT NUV_WINDOWS_ONLY_COMMON)
     target_link_libraries(nuv_jsoncpp INTERFACE jsoncpp_static)
   endif()
   add_library(nuv::jsoncpp ALIAS nuv_jsoncpp)
+
+  # RE2 for the regular expressions of nuv_client's expectations: linear in
+  # the text, no recursion, so any packet can be matched.
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(NUV_RE2 REQUIRED IMPORTED_TARGET re2)
+  add_library(nuv::re2 ALIAS PkgConfig::NUV_RE2)
 
   if(NUV_BENCH)
     find_package(benchmark REQUIRED)

@@ -13,7 +13,7 @@ libnode_stamp="$libnode_dir/.unpacked"
 # among them: ICU, libuv, c-ares, nghttp2, brotli, OpenSSL, zlib).
 packages=(
   build-essential cmake make pkg-config python3 clang libfuzzer-14-dev libclang-rt-14-dev
-  libjsoncpp-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libjsoncpp-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libre2-dev
   libicu-dev libicu72 libuv1 libc-ares2 libnghttp2-14 libbrotli1 libssl3 zlib1g
 )
 

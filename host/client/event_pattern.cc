@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
-#include <regex>
+
+#include <re2/re2.h>
 
 #include "host/client/json_util.h"
 
@@ -14,7 +15,7 @@ struct PatternNode {
   enum class Kind { kLiteral, kRegex, kBytes, kArray, kObject };
   Kind kind = Kind::kLiteral;
   Json::Value literal;
-  std::shared_ptr<const std::regex> regex;
+  std::shared_ptr<const re2::RE2> regex;
   std::string hex;  // kBytes: lower-case digits only
   std::vector<PatternNode> elements;
   std::vector<std::pair<std::string, PatternNode>> members;
@@ -58,13 +59,13 @@ bool CompileNode(const Json::Value& value,
       *error = where + ": \"regex\" must be a string";
       return false;
     }
-    try {
-      node->regex = std::make_shared<std::regex>(value["regex"].asString(), std::regex::ECMAScript);
-    } catch (const std::regex_error& e) {
+    auto regex = std::make_shared<re2::RE2>(value["regex"].asString(), re2::RE2::Quiet);
+    if (!regex->ok()) {
       *error = where + ": invalid regular expression " + WriteCompactJson(value["regex"]) + " (" +
-               e.what() + ")";
+               regex->error() + ")";
       return false;
     }
+    node->regex = std::move(regex);
     node->kind = Node::Kind::kRegex;
     return true;
   }
@@ -123,9 +124,9 @@ bool MatchNode(const Node& node, const Json::Value& value) {
       return ScalarEqual(node.literal, value);
     case Node::Kind::kRegex: {
       if (value.isString())
-        return std::regex_search(value.asString(), *node.regex);
+        return re2::RE2::PartialMatch(value.asString(), *node.regex);
       if (value.isNumeric() || value.isBool())
-        return std::regex_search(WriteCompactJson(value), *node.regex);
+        return re2::RE2::PartialMatch(WriteCompactJson(value), *node.regex);
       return false;
     }
     case Node::Kind::kBytes: {

@@ -2,7 +2,9 @@
 // event members, each compared with the event's member of that name.
 //   - a JSON value is compared for equality (numbers by value);
 //   - {"regex": "..."} matches a string (or a number's or boolean's text)
-//     that contains a match of the ECMAScript regular expression;
+//     that contains a match of the regular expression (RE2 syntax, matched
+//     in time linear in the text, so a pattern such as "a.*b" is safe on a
+//     packet of 64 MiB);
 //   - "bytes" (a packet in hex) is compared byte for byte, blanks and letter
 //     case of the hex digits ignored;
 //   - an object or array where the event holds a text compares the text's

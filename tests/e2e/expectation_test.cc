@@ -62,6 +62,20 @@ TEST(EventPatternTest, MembersValuesRegexesAndBytes) {
   EXPECT_FALSE(Meets(R"({"text":{"a":1}})", request));
 }
 
+TEST(EventPatternTest, RegexesStaySafeOnHugeTexts) {
+  EventPattern pattern;
+  std::string error;
+  ASSERT_TRUE(EventPattern::Compile(J(R"({"text":{"regex":"a.*b$"},"n":{"regex":"^\\d+$"}})"),
+                                    &pattern, &error))
+      << error;
+  Json::Value event(Json::objectValue);
+  event["text"] = std::string(8 << 20, 'a') + "b";
+  event["n"] = 12345;
+  EXPECT_TRUE(pattern.Matches(event));
+  event["text"] = std::string(8 << 20, 'a');
+  EXPECT_FALSE(pattern.Matches(event));
+}
+
 TEST(EventPatternTest, UnusablePatternsNameTheMember) {
   EXPECT_NE(std::string::npos, CompileError(R"({"name":{"regex":"("}})").find("\"name\""));
   EXPECT_NE(std::string::npos, CompileError(R"({"a":[{"b":{"regex":5}}]})").find("\"a\"[0].b"));
