@@ -17,6 +17,7 @@
 #include "host/client/interruption.h"
 #include "host/client/scenario.h"
 #include "host/client/scenario_runner.h"
+#include "host/client/trace_recorder.h"
 #include "host/client/transcript.h"
 
 namespace nuv {
@@ -92,7 +93,27 @@ Played Play(const std::string& path,
     }
     transcript.set_json_copy(&kept_transcript);
   }
-  switch (RunScenario(scenario, runner_options, &transcript, &error, &played.verdict)) {
+  std::ofstream trace_file;
+  std::unique_ptr<TraceRecorder> trace;
+  if (!options.trace_path.empty()) {
+    trace_file.open(options.trace_path, std::ios::trunc);
+    if (!trace_file) {
+      played.code = kExitUsage;
+      played.problem = "--trace: cannot write " + options.trace_path + ": " + std::strerror(errno);
+      return played;
+    }
+    trace = std::make_unique<TraceRecorder>(path.substr(path.rfind('/') + 1));
+    TraceRecorder* recorder = trace.get();
+    transcript.set_observer([recorder](const Json::Value& event) { recorder->Observe(event); });
+  }
+  const RunOutcome outcome =
+      RunScenario(scenario, runner_options, &transcript, &error, &played.verdict);
+  if (trace && outcome == RunOutcome::kRan && !trace->Write(trace_file)) {
+    played.code = kExitFailed;
+    played.problem = "--trace: cannot write " + options.trace_path;
+    return played;
+  }
+  switch (outcome) {
     case RunOutcome::kRan:
       if (!played.verdict.passed()) {
         played.code = kExitFailed;

@@ -23,6 +23,8 @@ struct CommandOptions {
   bool strict = false;
   // Where the raw log file, stderr and transcript of each run are kept.
   std::string keep_dir;
+  // run: where the run is written in the Trace Event Format, when not empty.
+  std::string trace_path;
 };
 
 int RunCommand(const std::string& scenario_path, const CommandOptions& options);

@@ -20,7 +20,8 @@ using nuv::host::kExitUsage;
 
 const char kUsage[] =
     "Usage:\n"
-    "  nuv_client run SCENARIO.json [--pretty] [--strict] [--keep DIR] [--subprocess PATH]\n"
+    "  nuv_client run SCENARIO.json [--pretty] [--strict] [--keep DIR] [--trace FILE]\n"
+    "                 [--subprocess PATH]\n"
     "  nuv_client check FOLDER [--keep DIR] [--subprocess PATH]\n"
     "  nuv_client --help\n"
     "\n"
@@ -43,6 +44,9 @@ const char kUsage[] =
     "  --keep DIR         keep the raw log file (nuv.log), the sub-process's stderr\n"
     "                     (stderr.txt) and the transcript (transcript.jsonl) in DIR\n"
     "                     (check: in DIR/<scenario name>/)\n"
+    "  --trace FILE       run: also write the run to FILE in the Trace Event Format\n"
+    "                     (load it in Perfetto or chrome://tracing): tracks for the\n"
+    "                     client, the render process and the host window\n"
     "  --subprocess PATH  the sub-process executable (default: nuv_subprocess\n"
     "                     beside nuv_client)\n"
     "\n"
@@ -105,18 +109,21 @@ int main(int argc, char* argv[]) {
       options.pretty = true;
     } else if (arg == "--strict") {
       options.strict = true;  // (check is always strict)
-    } else if (arg == "--subprocess" || arg == "--keep") {
+    } else if (arg == "--subprocess" || arg == "--keep" || (arg == "--trace" && command == "run")) {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
         return UsageError(arg + (arg == "--keep" ? " needs a folder" : " needs a path"));
-      (arg == "--keep" ? options.keep_dir : options.subprocess_path) = argv[++i];
+      std::string& value = arg == "--keep"    ? options.keep_dir
+                           : arg == "--trace" ? options.trace_path
+                                              : options.subprocess_path;
+      value = argv[++i];
     } else if (IsHelp(arg.c_str())) {
       std::cout << kUsage;
       return kExitOk;
     } else if (!arg.empty() && arg[0] == '-') {
-      return UsageError(
-          "unknown option \"" + arg + "\" for " + command + " (it takes " +
-          (command == "run" ? "--pretty, --strict, --keep, --subprocess" : "--keep, --subprocess") +
-          ")");
+      return UsageError("unknown option \"" + arg + "\" for " + command + " (it takes " +
+                        (command == "run" ? "--pretty, --strict, --keep, --trace, --subprocess"
+                                          : "--strict, --keep, --subprocess") +
+                        ")");
     } else if (target.empty()) {
       target = arg;
     } else {

@@ -170,13 +170,20 @@ class Runner {
   void DrainOthers();
   void ForwardOtherBrowserCalls(const Step& step);
   void StepError(const Step& step, const std::string& message);
-  void Add(const Json::Value& event);
+  void Add(Json::Value event);
+  // Gives the event its "time" (µs since the run began) unless it has one.
+  void Stamp(Json::Value* event) const;
+  Json::Int64 SinceStart(int64_t clock_us) const { return clock_us - started_us_; }
   bool StartRelay(std::string* error);
   void AddReply(const LoggedRequest& entry);
 
   const Scenario& scenario_;
   const RunnerOptions& options_;
   Transcript* transcript_;
+  // Every event's time counts from here; a command's duration from when it
+  // was sent (the clock of the host window's request log).
+  const int64_t started_us_ = RequestClockNowUs();
+  int64_t command_began_us_ = 0;
 
   // The log file and the sub-process's stderr.
   ScratchDirectory scratch_{"nuv-client"};
@@ -385,15 +392,23 @@ void Runner::StepError(const Step& step, const std::string& message) {
   Add(event);
 }
 
+void Runner::Stamp(Json::Value* event) const {
+  if (!event->isMember("time"))
+    (*event)["time"] = SinceStart(RequestClockNowUs());
+}
+
 // Every event of the run passes here, in order, exactly once: the place to
-// give events what all of them carry (such as a time), before they are
-// written and before expectations look at them.
-void Runner::Add(const Json::Value& event) {
+// give events what all of them carry (their time), before they are written
+// and before expectations look at them.
+void Runner::Add(Json::Value event) {
+  Stamp(&event);
   transcript_->Add(event);
   std::vector<Json::Value> failures;
   checker_.Observe(event, &failures);
-  for (const Json::Value& failure : failures)
+  for (Json::Value& failure : failures) {
+    Stamp(&failure);
     transcript_->Add(failure);
+  }
 }
 
 RunVerdict Runner::Verdict() const {
@@ -414,6 +429,7 @@ void Runner::RunStep(const Step& step) {
     return;
   }
   const std::u16string script = cefipc::Utf8ToUtf16(step.script);
+  command_began_us_ = RequestClockNowUs();
   switch (step.kind) {
     case StepKind::kCreateBrowser:
       AwaitAck(step, process_->CreateBrowser(step.browser));
@@ -475,6 +491,7 @@ bool Runner::SendMessage(const Step& step,
   event["browser"] = browser;
   event["name"] = name;
   event["args"] = WireListToJson(args);
+  command_began_us_ = RequestClockNowUs();
   Add(event);
   AwaitAck(step, process_->SendProcessMessage(browser, cefipc::Utf8ToUtf16(name), args));
   return true;
@@ -483,7 +500,10 @@ bool Runner::SendMessage(const Step& step,
 void Runner::AwaitAck(const Step& step, uint32_t sequence) {
   const CommandResult result = process_->WaitForAck(sequence, step.timeout_ms);
   Drain();
+  const int64_t now = RequestClockNowUs();
   Json::Value event = Event("ack");
+  event["time"] = SinceStart(now);
+  event["duration"] = static_cast<Json::Int64>(now - command_began_us_);
   event["step"] = static_cast<Json::UInt64>(step.index);
   event["outcome"] = OutcomeName(result.outcome);
   if (!result.detail.empty())
@@ -585,6 +605,8 @@ void Runner::ReportEnd(const ExitStatus& status, const std::string& still_runnin
   ended_ = true;
   Drain();
   Json::Value event = Event("exit");
+  event["time"] = SinceStart(RequestClockNowUs());
+  event["duration"] = event["time"];  // the whole run
   if (status.exited()) {
     event["code"] = status.exit_code;
   } else if (status.signaled()) {
@@ -634,6 +656,7 @@ void Runner::DrainRequests() {
   // events are written.
   for (const LoggedRequest& entry : window_.requests().Take()) {
     Json::Value request = Event("request");
+    request["time"] = SinceStart(entry.received_us);
     request["kind"] = static_cast<Json::UInt64>(entry.kind);
     request["kindName"] = BridgeKindName(entry.kind);
     request["browserId"] = entry.browser_id;
@@ -650,6 +673,7 @@ void Runner::DrainRequests() {
     placeholders_.ScanText(entry.text);
     if (entry.process_ended) {
       Json::Value gone = Event("hostWindowGone");
+      gone["time"] = SinceStart(entry.answered_us);
       gone["requestId"] = entry.request_id;
       gone["detail"] =
           "the host window's process ended inside the request (exitOnRequest); later "
@@ -660,6 +684,7 @@ void Runner::DrainRequests() {
     }
     if (entry.kind == kBridgeReleaseObject) {
       Json::Value release = Event("release");
+      release["time"] = SinceStart(entry.received_us);
       release["objectId"] = entry.object_id;
       release["releases"] = window_.objects().ReleaseCount(entry.object_id);
       Add(release);
@@ -671,6 +696,8 @@ void Runner::DrainRequests() {
 // Very large packets are shown cut, with their size.
 void Runner::AddReply(const LoggedRequest& entry) {
   Json::Value reply = Event("reply");
+  reply["time"] = SinceStart(entry.answered_us);
+  reply["duration"] = static_cast<Json::Int64>(entry.answered_us - entry.received_us);
   reply["kind"] = static_cast<Json::UInt64>(entry.reply_kind);
   reply["browserId"] = entry.reply_browser_id;
   reply["requestId"] = entry.reply_request_id;

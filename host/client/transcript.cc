@@ -105,6 +105,8 @@ std::string FormatEventForPerson(const Json::Value& event) {
       line += " (not delivered)";
     if (event.isMember("size"))
       line += " (" + Str(event, "size") + " bytes, shown cut)";
+    if (event.isMember("duration"))
+      line += "  after " + Str(event, "duration") + " us";
     return line + Packet(event);
   }
   if (kind == "hostWindowGone")
@@ -153,6 +155,8 @@ std::string FormatEventForPerson(const Json::Value& event) {
 }
 
 void Transcript::Add(const Json::Value& event) {
+  if (observer_)
+    observer_(event);
   const std::string json = (pretty_ && !json_copy_) ? std::string() : WriteCompactJson(event);
   if (json_copy_) {
     *json_copy_ << json << '\n';

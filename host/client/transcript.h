@@ -5,8 +5,10 @@
 #ifndef NUV_HOST_CLIENT_TRANSCRIPT_H_
 #define NUV_HOST_CLIENT_TRANSCRIPT_H_
 
+#include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include <json/value.h>
 
@@ -25,10 +27,16 @@ class Transcript {
   // null stops that. `out` may be null when only the copy is wanted.
   void set_json_copy(std::ostream* copy) { json_copy_ = copy; }
 
+  // Also hands every event to `observer` (the --trace recorder).
+  void set_observer(std::function<void(const Json::Value&)> observer) {
+    observer_ = std::move(observer);
+  }
+
  private:
   std::ostream* out_;
   bool pretty_;
   std::ostream* json_copy_ = nullptr;
+  std::function<void(const Json::Value&)> observer_;
 };
 
 // The person-readable form of one event (without the line end).

@@ -258,6 +258,7 @@ std::string HostWindow::Answer(const BridgeRequest& request,
 
 void HostWindow::OnCopyData(uintptr_t wparam, const platform::CopyData& data) {
   LoggedRequest entry;
+  entry.received_us = RequestClockNowUs();
   entry.kind = data.dwData;
   entry.helper_window = static_cast<uint32_t>(wparam);
   if (data.lpData && data.cbData) {
@@ -290,6 +291,7 @@ void HostWindow::OnCopyData(uintptr_t wparam, const platform::CopyData& data) {
       Reply(request, how, &entry);
     }
   }
+  entry.answered_us = RequestClockNowUs();
   if (!entry.problem.empty()) {
     Log(BridgeKindName(entry.kind) + " (browser " + std::to_string(entry.browser_id) +
         ", request " + std::to_string(entry.request_id) + "): " + entry.problem);

@@ -1,9 +1,16 @@
 #include "host/window/request_log.h"
 
+#include <chrono>
 #include <utility>
 
 namespace nuv {
 namespace host {
+
+int64_t RequestClockNowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 void RequestLog::Add(LoggedRequest entry) {
   {

@@ -36,7 +36,14 @@ struct LoggedRequest {
   int replies_sent = 0;        // copies delivered (duplicateReply: more than 1)
   bool no_reply = false;       // the reply was withheld on purpose
   bool process_ended = false;  // exitOnRequest: the host window "died" here
+  // When the request arrived and when its handling ended (reply sent,
+  // withheld or the process "died"), in µs of std::chrono::steady_clock.
+  int64_t received_us = 0;
+  int64_t answered_us = 0;
 };
+
+// Now on the clock of received_us and answered_us.
+int64_t RequestClockNowUs();
 
 class RequestLog {
  public:
