@@ -97,7 +97,7 @@ void TraceRecorder::Observe(const Json::Value& event) {
   const std::string kind = event["event"].asString();
   const int64_t time = event["time"].asInt64();
   last_time_ = std::max(last_time_, time);
-  if (request_open_ && kind != "reply" && kind != "hostWindowGone")
+  if (request_open_ && kind != "reply")
     OnUnansweredRequest();
 
   if (kind == "start") {
@@ -121,7 +121,6 @@ void TraceRecorder::Observe(const Json::Value& event) {
   } else if (kind == "reply") {
     OnReply(event);
   } else if (kind == "hostWindowGone") {
-    request_open_ = false;
     Instant(kHostWindowTrack, "host window's process died", time, Args(event, {"requestId"}));
   } else if (kind == "release") {
     Instant(kHostWindowTrack, "release object " + WriteCompactJson(event["objectId"]), time,
