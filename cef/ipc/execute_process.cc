@@ -77,7 +77,10 @@ int RunRenderer(CefRefPtr<CefApp> application, CefRefPtr<CefCommandLine> command
   const int fd = TakeIpcSocket(command_line);
   if (fd < 0)
     return kExitNoSocket;
-  cefipc::RenderLoop loop(fd);
+  // As CEF: the browser process's setting arrives as a switch.
+  cefrt::RenderRuntimeSettings settings;
+  settings.uncaught_exception_stack_size = cefrt::UncaughtExceptionStackSize(command_line);
+  cefipc::RenderLoop loop(fd, settings);
   return loop.Run(application);
 }
 

@@ -13,6 +13,10 @@ constexpr char kRendererProcessType[] = "renderer";
 // e.g. --cef-ipc-fd=3. Only render processes read it.
 constexpr char kIpcFdSwitch[] = "cef-ipc-fd";
 
+// CEF's: frames of the stack trace of uncaught exceptions; without a
+// positive value the render process reports none.
+constexpr char kUncaughtExceptionStackSizeSwitch[] = "uncaught-exception-stack-size";
+
 }  // namespace cefipc
 
 #endif  // CEF_IPC_IPC_SWITCHES_H_

@@ -39,7 +39,8 @@ std::string Describe(const Frame& frame) {
 
 }  // namespace
 
-RenderLoop::RenderLoop(int fd) : channel_(std::make_unique<FrameChannel>(fd)) {}
+RenderLoop::RenderLoop(int fd, const cefrt::RenderRuntimeSettings& settings)
+    : channel_(std::make_unique<FrameChannel>(fd)), settings_(settings) {}
 
 RenderLoop::~RenderLoop() {
   // The runtime calls back into this object while it releases its browsers.
@@ -57,7 +58,7 @@ int RenderLoop::Run(CefRefPtr<CefApp> app) {
     return kExitBrokenStream;
   }
   watcher_.Start(channel_->fd());
-  runtime_ = cefrt::RenderRuntime::Create(app, this);
+  runtime_ = cefrt::RenderRuntime::Create(app, this, settings_);
   if (!runtime_) {
     Log("the script runtime could not be created; ending the render process");
     return kExitNoRuntime;

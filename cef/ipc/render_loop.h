@@ -33,8 +33,9 @@ class RenderLoop : public cefrt::RenderRuntimeObserver {
   static constexpr int kExitBrokenStream = 1;  // unusable stream or socket error
   static constexpr int kExitNoRuntime = 2;     // the V8 runtime could not be created
 
-  // Takes ownership of `fd`, the socket connected to the client.
-  explicit RenderLoop(int fd);
+  // Takes ownership of `fd`, the socket connected to the client. The
+  // runtime is created with `settings`.
+  RenderLoop(int fd, const cefrt::RenderRuntimeSettings& settings);
   ~RenderLoop() override;
 
   // Creates the runtime for `app` on the calling thread (which becomes the
@@ -68,6 +69,7 @@ class RenderLoop : public cefrt::RenderRuntimeObserver {
   std::unique_ptr<FrameChannel> channel_;
   // Ends the process when the client goes while the render thread is busy.
   ChannelWatcher watcher_;
+  cefrt::RenderRuntimeSettings settings_;
   std::unique_ptr<cefrt::RenderRuntime> runtime_;
   // Browsers the client created, with the frames that have a context.
   std::map<int32_t, std::set<int64_t>> browsers_;

@@ -336,4 +336,29 @@ void SetGlobalCommandLine(CefRefPtr<CefCommandLine> command_line) {
   GlobalCommandLine() = frozen.get();
 }
 
+int UncaughtExceptionStackSize(CefRefPtr<CefCommandLine> command_line) {
+  if (!command_line)
+    return 0;
+  // Chromium's StringToInt, whose verdict CEF ignores: blanks skipped, a
+  // sign, the digits up to the first other character, saturated at the
+  // limits of int.
+  const std::u16string text =
+      command_line->GetSwitchValue("uncaught-exception-stack-size").ToString16();
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+    negative = text[i++] == u'-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    value = value * 10 + (text[i] - u'0');
+    if (value > 2147483648LL)
+      value = 2147483648LL;
+  }
+  if (negative)
+    return static_cast<int>(-value);
+  return static_cast<int>(std::min(value, 2147483647LL));
+}
+
 }  // namespace cefrt

@@ -25,8 +25,6 @@ class ProcessMessageImpl : public CefProcessMessage {
 }  // namespace
 
 CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
-  // CEF refuses a message without a name.
-  if (name.empty())
-    return nullptr;
+  // As CEF: any name, the empty one included.
   return new ProcessMessageImpl(name, CefListValue::Create());
 }

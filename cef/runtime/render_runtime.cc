@@ -14,6 +14,7 @@
 #include "cef/runtime/browser_impl.h"
 #include "cef/runtime/runtime_internal.h"
 #include "cef/runtime/script_epoch.h"
+#include "cef/runtime/script_recursion.h"
 
 namespace cefrt {
 namespace internal {
@@ -23,8 +24,6 @@ namespace {
 // Embedder data slot of a context that points at its ContextState (slot 0
 // belongs to debuggers).
 const int kStateSlot = 3;
-// Frames captured for the stack trace of an uncaught exception.
-const int kUncaughtStackFrames = 50;
 
 class RenderRuntimeImpl;
 RenderRuntimeImpl* g_runtime = nullptr;
@@ -66,7 +65,9 @@ void OnMessage(v8::Local<v8::Message> message, v8::Local<v8::Value> error) {
 
 class RenderRuntimeImpl : public RenderRuntime {
  public:
-  RenderRuntimeImpl(CefRefPtr<CefApp> app, RenderRuntimeObserver* observer);
+  RenderRuntimeImpl(CefRefPtr<CefApp> app,
+                    RenderRuntimeObserver* observer,
+                    const RenderRuntimeSettings& settings);
   ~RenderRuntimeImpl() override;
 
   void Start();
@@ -112,7 +113,18 @@ class RenderRuntimeImpl : public RenderRuntime {
   int64 next_context_id_ = 0;
 };
 
-RenderRuntimeImpl::RenderRuntimeImpl(CefRefPtr<CefApp> app, RenderRuntimeObserver* observer)
+// One task of the render thread: a microtask checkpoint when it ends.
+class TaskScope {
+ public:
+  TaskScope() = default;
+  ~TaskScope() { MicrotaskCheckpoint(); }
+  TaskScope(const TaskScope&) = delete;
+  TaskScope& operator=(const TaskScope&) = delete;
+};
+
+RenderRuntimeImpl::RenderRuntimeImpl(CefRefPtr<CefApp> app,
+                                     RenderRuntimeObserver* observer,
+                                     const RenderRuntimeSettings& settings)
     : app_(app), observer_(observer) {
   Platform();
   allocator_.reset(v8::ArrayBuffer::Allocator::NewDefaultAllocator());
@@ -126,9 +138,16 @@ RenderRuntimeImpl::RenderRuntimeImpl(CefRefPtr<CefApp> app, RenderRuntimeObserve
   (void)v8::Integer::New(isolate_, 0);
   isolate_->SetFatalErrorHandler(OnFatalError);
   isolate_->SetOOMErrorHandler(OnOutOfMemory);
-  isolate_->AddMessageListenerWithErrorLevel(OnMessage, v8::Isolate::kMessageError);
-  isolate_->SetCaptureStackTraceForUncaughtExceptions(true, kUncaughtStackFrames,
-                                                      v8::StackTrace::kDetailed);
+  // Microtasks run at checkpoints only (script_recursion.h), as in Blink.
+  isolate_->SetMicrotasksPolicy(v8::MicrotasksPolicy::kExplicit);
+  ResetScriptRecursion();
+  // As CEF: without a positive stack size nobody listens for uncaught
+  // exceptions, so OnUncaughtException is never called.
+  if (settings.uncaught_exception_stack_size > 0) {
+    isolate_->AddMessageListenerWithErrorLevel(OnMessage, v8::Isolate::kMessageError);
+    isolate_->SetCaptureStackTraceForUncaughtExceptions(
+        true, settings.uncaught_exception_stack_size, v8::StackTrace::kDetailed);
+  }
   g_runtime = this;
   g_live_serial = ++g_runtime_serial;
   t_isolate = isolate_;
@@ -145,6 +164,8 @@ void RenderRuntimeImpl::Start() {
 }
 
 RenderRuntimeImpl::~RenderRuntimeImpl() {
+  // Nothing queued runs while everything is taken down.
+  StopMicrotaskCheckpoints();
   while (!browsers_.empty())
     DestroyBrowser(browsers_.begin()->first);
   ExitAllEnteredContexts();
@@ -173,6 +194,7 @@ BrowserImpl* RenderRuntimeImpl::FindBrowser(int browser_id, const char* operatio
 }
 
 bool RenderRuntimeImpl::CreateBrowser(int browser_id) {
+  TaskScope task;
   if (browsers_.count(browser_id)) {
     LogError("CreateBrowser: browser " + std::to_string(browser_id) + " already exists");
     return false;
@@ -185,6 +207,7 @@ bool RenderRuntimeImpl::CreateBrowser(int browser_id) {
 }
 
 bool RenderRuntimeImpl::DestroyBrowser(int browser_id) {
+  TaskScope task;
   CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "DestroyBrowser");
   if (!browser)
     return false;
@@ -231,6 +254,7 @@ bool RenderRuntimeImpl::CreateContext(int browser_id,
                                       bool is_main,
                                       const CefString& frame_name,
                                       const CefString& page_script) {
+  TaskScope task;
   CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "CreateContext");
   if (!browser)
     return false;
@@ -260,6 +284,9 @@ bool RenderRuntimeImpl::CreateContext(int browser_id,
     if (!InstallDocument(isolate_, context, browser_id, frame->GetIdentifier()) ||
         !InstallWindow(isolate_, context))
       LogError("CreateContext: the document or window object could not be installed");
+    // As CEF: the callback is one script call, and what it queued runs
+    // when it returns.
+    ScriptRecursionScope recursion;
     if (handler_)
       handler_->OnContextCreated(browser.get(), frame.get(), WrapContext(state));
   }
@@ -276,6 +303,7 @@ void RenderRuntimeImpl::ReleaseFrameContext(BrowserImpl* browser, FrameImpl* fra
   v8::Local<v8::Context> context = state->context.Get(isolate_);
   if (handler_ && state->valid) {
     v8::Context::Scope context_scope(context);
+    ScriptRecursionScope recursion;
     handler_->OnContextReleased(browser, frame, WrapContext(state));
   }
   state->valid = false;
@@ -289,6 +317,7 @@ void RenderRuntimeImpl::ReleaseFrameContext(BrowserImpl* browser, FrameImpl* fra
 }
 
 bool RenderRuntimeImpl::ReleaseContext(int browser_id, int64 frame_id) {
+  TaskScope task;
   CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "ReleaseContext");
   if (!browser)
     return false;
@@ -303,6 +332,7 @@ bool RenderRuntimeImpl::ReleaseContext(int browser_id, int64 frame_id) {
 }
 
 bool RenderRuntimeImpl::RunPageScript(int browser_id, int64 frame_id, const CefString& script) {
+  TaskScope task;
   CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "RunPageScript");
   if (!browser)
     return false;
@@ -318,6 +348,7 @@ bool RenderRuntimeImpl::RunPageScript(int browser_id, int64 frame_id, const CefS
 
 bool RenderRuntimeImpl::DeliverProcessMessage(int browser_id,
                                               CefRefPtr<CefProcessMessage> message) {
+  TaskScope task;
   CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "DeliverProcessMessage");
   if (!browser)
     return false;
@@ -329,6 +360,7 @@ bool RenderRuntimeImpl::DeliverProcessMessage(int browser_id,
 }
 
 void RenderRuntimeImpl::CollectGarbage() {
+  TaskScope task;
   // A full collection whose weak callbacks (both passes) have all run when
   // it returns; pump the platform too in case V8 posted any as tasks.
   ScriptRunScope script_run;
@@ -381,6 +413,7 @@ bool RunPageCode(ContextState* state, const CefString& source, const CefString& 
   v8::Context::Scope context_scope(context);
   // Verbose: whatever escapes the page code reaches OnUncaughtException.
   ScriptRunScope script_run;
+  ScriptRecursionScope recursion;
   v8::TryCatch try_catch(isolate);
   try_catch.SetVerbose(true);
   v8::ScriptOrigin origin(isolate, ToV8String(isolate, url), line > 0 ? line - 1 : 0, 0);
@@ -431,12 +464,13 @@ void LogError(const std::string& text) {
 RenderRuntime::~RenderRuntime() = default;
 
 std::unique_ptr<RenderRuntime> RenderRuntime::Create(CefRefPtr<CefApp> app,
-                                                     RenderRuntimeObserver* observer) {
+                                                     RenderRuntimeObserver* observer,
+                                                     const RenderRuntimeSettings& settings) {
   if (internal::g_runtime) {
     internal::LogError("RenderRuntime::Create: a runtime already exists in this process");
     return nullptr;
   }
-  auto runtime = std::make_unique<internal::RenderRuntimeImpl>(app, observer);
+  auto runtime = std::make_unique<internal::RenderRuntimeImpl>(app, observer, settings);
   runtime->Start();
   return runtime;
 }

@@ -30,6 +30,19 @@ class RenderRuntimeObserver {
                                  bool result) {}
 };
 
+// What the browser process decides for every renderer (CEF takes these from
+// the renderer's command line).
+struct RenderRuntimeSettings {
+  // Frames captured for the stack trace of an uncaught exception. Only a
+  // positive size makes uncaught exceptions reach OnUncaughtException (the
+  // switch "uncaught-exception-stack-size").
+  int uncaught_exception_stack_size = 0;
+};
+
+// Each method below that runs callbacks or page code is one task of the
+// render thread, and so is each task posted with CefPostTask: queued
+// microtasks run when it ends (unless a context is still entered), as at
+// the end of a Blink task.
 class RenderRuntime {
  public:
   // One per process, created and used on the render thread. Initialises V8
@@ -37,8 +50,10 @@ class RenderRuntime {
   // render-process handler and calls OnRenderThreadCreated (empty list) and
   // OnWebKitInitialized. Returns null when a runtime already exists.
   // |observer| may be null and must outlive the runtime.
-  static std::unique_ptr<RenderRuntime> Create(CefRefPtr<CefApp> app,
-                                               RenderRuntimeObserver* observer);
+  static std::unique_ptr<RenderRuntime> Create(
+      CefRefPtr<CefApp> app,
+      RenderRuntimeObserver* observer,
+      const RenderRuntimeSettings& settings = RenderRuntimeSettings());
   // Releases every browser (as DestroyBrowser does) and disposes the isolate.
   virtual ~RenderRuntime();
 
@@ -82,6 +97,11 @@ class RenderRuntime {
 // Makes |command_line| what CefCommandLine::GetGlobalCommandLine() returns
 // (CefExecuteProcess does this once it has parsed the process arguments).
 void SetGlobalCommandLine(CefRefPtr<CefCommandLine> command_line);
+
+// The stack size of "uncaught-exception-stack-size" in |command_line|, read
+// as Chromium reads a number (the leading digits of the text; saturated at
+// the int range; 0 when there is none).
+int UncaughtExceptionStackSize(CefRefPtr<CefCommandLine> command_line);
 
 }  // namespace cefrt
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cef/runtime/runtime_internal.h"
+#include "cef/runtime/script_recursion.h"
 #include "include/cef_task.h"
 
 namespace cefrt {
@@ -41,6 +42,8 @@ size_t RunPendingTasks() {
     } catch (...) {
       std::fprintf(stderr, "[cef] a posted task failed with an exception; it was dropped\n");
     }
+    // The end of a task: what its script queued runs now.
+    internal::MicrotaskCheckpoint();
   }
   return ran;
 }

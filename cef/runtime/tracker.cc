@@ -69,6 +69,17 @@ void FinishNativeCall(v8::Isolate* isolate,
     returnValue.Set(result);
 }
 
+// The accessor of the object a property is read from or written to, as CEF
+// finds it: from the receiver itself, so an object that merely inherits an
+// accessor property (Object.create(host)) reaches no accessor and reads
+// undefined.
+CefRefPtr<CefV8Accessor> ReceiverAccessor(v8::Isolate* isolate, v8::Local<v8::Object> receiver) {
+  if (!CurrentIsolate())
+    return nullptr;
+  Tracker* tracker = TrackerOf(isolate, isolate->GetCurrentContext(), receiver);
+  return tracker ? tracker->accessor : nullptr;
+}
+
 CefV8ValueList WrapArguments(v8::Isolate* isolate,
                              const v8::FunctionCallbackInfo<v8::Value>& info,
                              const std::shared_ptr<ContextState>& state) {
@@ -152,12 +163,9 @@ void AccessorGetter(v8::Local<v8::Name> property, const v8::PropertyCallbackInfo
   // Page code ran up to here and runs again after.
   ScriptRunScope script;
   v8::Isolate* isolate = info.GetIsolate();
-  if (!info.Data()->IsExternal() || !CurrentIsolate())
+  CefRefPtr<CefV8Accessor> accessor = ReceiverAccessor(isolate, info.This());
+  if (!accessor)
     return;
-  Tracker* tracker = static_cast<Tracker*>(info.Data().As<v8::External>()->Value());
-  if (!Trackers().count(tracker) || !tracker->accessor)
-    return;
-  CefRefPtr<CefV8Accessor> accessor = tracker->accessor;
   std::shared_ptr<ContextState> state = CurrentState();
   CefRefPtr<CefV8Value> object = WrapValue(isolate, info.This(), state);
   CefRefPtr<CefV8Value> retval;
@@ -178,12 +186,9 @@ void AccessorSetter(v8::Local<v8::Name> property,
   // Page code ran up to here and runs again after.
   ScriptRunScope script;
   v8::Isolate* isolate = info.GetIsolate();
-  if (!info.Data()->IsExternal() || !CurrentIsolate())
+  CefRefPtr<CefV8Accessor> accessor = ReceiverAccessor(isolate, info.This());
+  if (!accessor)
     return;
-  Tracker* tracker = static_cast<Tracker*>(info.Data().As<v8::External>()->Value());
-  if (!Trackers().count(tracker) || !tracker->accessor)
-    return;
-  CefRefPtr<CefV8Accessor> accessor = tracker->accessor;
   std::shared_ptr<ContextState> state = CurrentState();
   CefRefPtr<CefV8Value> object = WrapValue(isolate, info.This(), state);
   CefRefPtr<CefV8Value> new_value = WrapValue(isolate, value, state);

@@ -4,6 +4,7 @@
 
 #include "cef/runtime/browser_impl.h"
 #include "cef/runtime/script_epoch.h"
+#include "cef/runtime/script_recursion.h"
 
 namespace cefrt {
 namespace internal {
@@ -45,6 +46,9 @@ class CefV8ContextImpl : public CefV8Context {
     v8::Local<v8::Context> context = state_->context.Get(isolate);
     context->Enter();
     EnteredStack().push_back({state_, v8::Global<v8::Context>(isolate, context)});
+    // As CEF: script called while a context is entered is not the
+    // outermost, so its microtasks wait for the end of the task.
+    RaiseScriptRecursion();
     return true;
   }
   bool Exit() override {
@@ -63,6 +67,7 @@ class CefV8ContextImpl : public CefV8Context {
     }
     stack.back().context.Get(isolate)->Exit();
     stack.pop_back();
+    LowerScriptRecursion();
     return true;
   }
   bool IsSame(CefRefPtr<CefV8Context> that) override {
@@ -92,6 +97,7 @@ bool CefV8ContextImpl::Eval(const CefString& code,
   // Like CEF: the page's own global eval, called with the global object as
   // receiver, so the code runs as global code.
   ScriptRunScope script;
+  ScriptRecursionScope recursion;
   v8::Local<v8::Value> eval;
   {
     v8::TryCatch lookup(isolate);

@@ -2,11 +2,18 @@
 // is released; objects, arrays and functions become invalid with their
 // context. Object operations need a current context, as in CEF.
 //
-// Undefined, null, booleans, numbers and strings are held by value while
-// they sit in C++ (V8 primitives are immutable, so a copy cannot be told
-// apart from the original) and become a V8 handle only when they are handed
-// back to script. Only objects and other V8-only kinds (symbols, big
-// integers) keep a global handle and an entry in the wrapper registry.
+// Undefined, null, booleans, numbers, strings and dates are held by value
+// while they sit in C++ and become a V8 value only when they are handed back
+// to script (a date then becomes a new Date object each time). Only objects
+// and other V8-only kinds (symbols, big integers) keep a global handle and
+// an entry in the wrapper registry.
+//
+// As in CEF, a wrapper's kind is fixed when it is made: a number is an
+// "int" when it is a 32-bit signed integer, else a "uint" when it is a 32-bit
+// unsigned one, else a "double"; CreateInt/CreateUInt/CreateDouble give
+// their own kind whatever the number. IsInt and IsUInt both answer "int or
+// uint", IsDouble any number, and GetIntValue/GetUIntValue read the same 32
+// bits of an int or uint as signed or unsigned.
 //
 // An array made by CreateArray gathers its elements in C++ until V8 first
 // needs it (fresh_array.h).
@@ -23,6 +30,7 @@
 #include "cef/runtime/fresh_array.h"
 #include "cef/runtime/runtime_internal.h"
 #include "cef/runtime/script_epoch.h"
+#include "cef/runtime/script_recursion.h"
 
 namespace cefrt {
 namespace internal {
@@ -30,7 +38,17 @@ namespace internal {
 class CefV8ValueImpl final : public CefV8Value {
  public:
   // What a wrapper holds: a primitive by value, or a V8 handle.
-  enum class Kind : unsigned char { kUndefined, kNull, kBool, kNumber, kString, kHandle };
+  enum class Kind : unsigned char {
+    kUndefined,
+    kNull,
+    kBool,
+    kInt,
+    kUInt,
+    kDouble,
+    kString,
+    kDate,
+    kHandle
+  };
 
   // A handle; |is_object| is what value->IsObject() answers.
   CefV8ValueImpl(v8::Isolate* isolate,
@@ -51,6 +69,7 @@ class CefV8ValueImpl final : public CefV8Value {
 
   void set_bool(bool value) { bool_ = value; }
   void set_number(double value) { number_ = value; }
+  void set_date(const CefTime& value) { date_ = value; }
   void set_string(CefString value) { string_ = std::move(value); }
 
   // The handle; empty when the value is no longer valid.
@@ -66,10 +85,10 @@ class CefV8ValueImpl final : public CefV8Value {
   bool IsUndefined() override { return Test(kind_ == Kind::kUndefined, &v8::Value::IsUndefined); }
   bool IsNull() override { return Test(kind_ == Kind::kNull, &v8::Value::IsNull); }
   bool IsBool() override { return Test(kind_ == Kind::kBool, &v8::Value::IsBoolean); }
-  bool IsInt() override { return Test(IsInt32Number(), &v8::Value::IsInt32); }
-  bool IsUInt() override { return Test(IsUint32Number(), &v8::Value::IsUint32); }
-  bool IsDouble() override { return Test(kind_ == Kind::kNumber, &v8::Value::IsNumber); }
-  bool IsDate() override { return Test(false, &v8::Value::IsDate); }
+  bool IsInt() override { return Test(is_integer(), &v8::Value::IsInt32); }
+  bool IsUInt() override { return Test(is_integer(), &v8::Value::IsUint32); }
+  bool IsDouble() override { return Test(is_number(), &v8::Value::IsNumber); }
+  bool IsDate() override { return Test(kind_ == Kind::kDate, &v8::Value::IsDate); }
   bool IsString() override { return Test(kind_ == Kind::kString, &v8::Value::IsString); }
   bool IsObject() override { return Test(false, &v8::Value::IsObject); }
   bool IsArray() override { return Test(false, &v8::Value::IsArray); }
@@ -122,6 +141,8 @@ class CefV8ValueImpl final : public CefV8Value {
     v8::Local<v8::Object> object;
   };
   bool BeginObject(ObjectEnv* env);
+  // A valid object on the render thread (no context needed).
+  bool ObjectUsable() { return is_object_ && IsValid(); }
   // After an operation under |try_catch|: records the exception (and
   // rethrows it when asked to); true when one was caught.
   bool HasCaught(ObjectEnv* env, v8::TryCatch& try_catch);
@@ -132,9 +153,10 @@ class CefV8ValueImpl final : public CefV8Value {
   // A primitive held by value is usable on the render thread of the
   // runtime it was made under.
   bool LightUsable() const;
-  // The number tests exactly as V8 answers them for the same number.
-  bool IsInt32Number() const;
-  bool IsUint32Number() const;
+  bool is_integer() const { return kind_ == Kind::kInt || kind_ == Kind::kUInt; }
+  bool is_number() const { return is_integer() || kind_ == Kind::kDouble; }
+  // The 32 bits an int or uint holds.
+  uint32_t integer_bits() const;
   bool SameLight(const CefV8ValueImpl& other) const;
   // Keeps |value| as element |index| of a fresh array; false when the store
   // has to go to V8 (which then makes the array first).
@@ -149,6 +171,7 @@ class CefV8ValueImpl final : public CefV8Value {
   bool bool_ = false;
   double number_ = 0;
   CefString string_;
+  CefTime date_;
   uint64_t generation_ = 0;
   std::unique_ptr<v8::Global<v8::Value>> handle_;
   std::unique_ptr<FreshArray> fresh_;
@@ -170,6 +193,16 @@ std::unordered_set<CefV8ValueImpl*>& Registry() {
 // Advanced when the runtime drops every value: primitives held by value
 // from before then are no longer valid, as handles would not be.
 std::atomic<uint64_t> g_generation{1};
+
+// A new script Date of |date| in the current context, at the time CEF
+// gives it (a time it cannot convert is the epoch); empty outside a context.
+v8::Local<v8::Value> NewDate(v8::Isolate* isolate, const CefTime& date) {
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  v8::Local<v8::Value> made;
+  if (context.IsEmpty() || !v8::Date::New(context, date.GetDoubleT() * 1000).ToLocal(&made))
+    return v8::Local<v8::Value>();
+  return made;
+}
 
 // The class is final, so an exact type test is the same as a cast test
 // and much cheaper.
@@ -239,17 +272,10 @@ bool CefV8ValueImpl::LightUsable() const {
   return generation_ == g_generation.load(std::memory_order_relaxed);
 }
 
-// V8 counts -0 as neither a signed nor an unsigned 32-bit integer.
-bool CefV8ValueImpl::IsInt32Number() const {
-  const double d = number_;
-  return kind_ == Kind::kNumber && d >= -2147483648.0 && d <= 2147483647.0 &&
-         d == static_cast<double>(static_cast<int32>(d)) && !(d == 0 && std::signbit(d));
-}
-
-bool CefV8ValueImpl::IsUint32Number() const {
-  const double d = number_;
-  return kind_ == Kind::kNumber && d >= 0 && d <= 4294967295.0 &&
-         d == static_cast<double>(static_cast<uint32>(d)) && !(d == 0 && std::signbit(d));
+uint32_t CefV8ValueImpl::integer_bits() const {
+  // An int holds a value of int32's range, a uint one of uint32's.
+  return kind_ == Kind::kInt ? static_cast<uint32_t>(static_cast<int32_t>(number_))
+                             : static_cast<uint32_t>(number_);
 }
 
 // Strict equality of two primitives held by value.
@@ -259,8 +285,12 @@ bool CefV8ValueImpl::SameLight(const CefV8ValueImpl& other) const {
   switch (kind_) {
     case Kind::kBool:
       return bool_ == other.bool_;
-    case Kind::kNumber:
+    case Kind::kInt:
+    case Kind::kUInt:
+    case Kind::kDouble:
       return number_ == other.number_;
+    case Kind::kDate:
+      return CefTime(date_).GetTimeT() == CefTime(other.date_).GetTimeT();
     case Kind::kString:
       return string_.length() == other.string_.length() &&
              std::char_traits<char16_t>::compare(
@@ -350,9 +380,14 @@ bool CefV8ValueImpl::StoreFresh(int index, const CefRefPtr<CefV8Value>& value) {
     case Kind::kBool:
       fresh_->StoreBool(at, element->bool_);
       return true;
-    case Kind::kNumber:
+    case Kind::kInt:
+    case Kind::kUInt:
+    case Kind::kDouble:
       fresh_->StoreNumber(at, element->number_);
       return true;
+    case Kind::kDate:
+      // A new Date object each time: only V8 can make it.
+      return false;
     case Kind::kString:
       return fresh_->StoreString(at, reinterpret_cast<const char16_t*>(element->string_.c_str()),
                                  element->string_.length());
@@ -373,8 +408,12 @@ v8::Local<v8::Value> CefV8ValueImpl::Handle(v8::Isolate* isolate) {
         return v8::Null(isolate);
       case Kind::kBool:
         return v8::Boolean::New(isolate, bool_);
-      case Kind::kNumber:
+      case Kind::kInt:
+      case Kind::kUInt:
+      case Kind::kDouble:
         return v8::Number::New(isolate, number_);
+      case Kind::kDate:
+        return NewDate(isolate, date_);
       default:
         return ToV8String(isolate, string_);
     }
@@ -445,71 +484,30 @@ int32 CefV8ValueImpl::GetIntValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return 0;
-  if (is_light()) {
-    if (!LightUsable())
-      return 0;
-    if (IsInt32Number())
-      return static_cast<int32>(number_);
-    if (IsUint32Number())
-      return static_cast<int32>(static_cast<uint32>(number_));
-    return 0;
-  }
-  v8::HandleScope scope(isolate);
-  v8::Local<v8::Value> v = Handle(isolate);
-  if (v.IsEmpty())
-    return 0;
-  if (v->IsInt32())
-    return v.As<v8::Int32>()->Value();
-  if (v->IsUint32())
-    return static_cast<int32>(v.As<v8::Uint32>()->Value());
-  return 0;
+  // Only an int or a uint has an integer value (a handle is never a number).
+  return is_integer() && LightUsable() ? static_cast<int32>(integer_bits()) : 0;
 }
 
 uint32 CefV8ValueImpl::GetUIntValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return 0;
-  if (is_light()) {
-    if (!LightUsable())
-      return 0;
-    if (IsUint32Number())
-      return static_cast<uint32>(number_);
-    if (IsInt32Number())
-      return static_cast<uint32>(static_cast<int32>(number_));
-    return 0;
-  }
-  v8::HandleScope scope(isolate);
-  v8::Local<v8::Value> v = Handle(isolate);
-  if (v.IsEmpty())
-    return 0;
-  if (v->IsUint32())
-    return v.As<v8::Uint32>()->Value();
-  if (v->IsInt32())
-    return static_cast<uint32>(v.As<v8::Int32>()->Value());
-  return 0;
+  return is_integer() && LightUsable() ? integer_bits() : 0;
 }
 
 double CefV8ValueImpl::GetDoubleValue() {
   v8::Isolate* isolate = CurrentIsolate();
   if (!isolate)
     return 0;
-  if (is_light())
-    return kind_ == Kind::kNumber && LightUsable() ? number_ : 0;
-  v8::HandleScope scope(isolate);
-  v8::Local<v8::Value> v = Handle(isolate);
-  return !v.IsEmpty() && v->IsNumber() ? v.As<v8::Number>()->Value() : 0;
+  return is_number() && LightUsable() ? number_ : 0;
 }
 
 CefTime CefV8ValueImpl::GetDateValue() {
-  CefTime time;
-  v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate || is_light())
-    return time;
-  v8::HandleScope scope(isolate);
-  v8::Local<v8::Value> v = Handle(isolate);
-  if (!v.IsEmpty() && v->IsDate())
-    cef_time_from_doublet(v.As<v8::Date>()->ValueOf() / 1000.0, &time);
-  return time;
+  // What CEF answers for anything but a date: the time of 0 seconds, which
+  // its time conversion breaks down as 1601-01-01.
+  if (CurrentIsolate() && kind_ == Kind::kDate && LightUsable())
+    return date_;
+  return CefTime(0.0);
 }
 
 CefString CefV8ValueImpl::GetStringValue() {
@@ -539,8 +537,11 @@ bool CefV8ValueImpl::BeginObject(ObjectEnv* env) {
 }
 
 bool CefV8ValueImpl::HasCaught(ObjectEnv* env, v8::TryCatch& try_catch) {
-  if (!try_catch.HasCaught())
+  // As CEF: an operation that throws nothing clears the last exception.
+  if (!try_catch.HasCaught()) {
+    last_exception_ = nullptr;
     return false;
+  }
   last_exception_ = MakeException(env->isolate, env->context, try_catch.Message());
   if (rethrow_)
     try_catch.ReThrow();
@@ -557,32 +558,28 @@ bool CefV8ValueImpl::IsUserCreated() {
   return BeginObject(&env) && TrackerOf(env.isolate, env.context, env.object) != nullptr;
 }
 
+// The exception state of an object needs no current context in CEF.
 bool CefV8ValueImpl::HasException() {
-  ObjectEnv env;
-  return BeginObject(&env) && last_exception_ != nullptr;
+  return ObjectUsable() && last_exception_ != nullptr;
 }
 
 CefRefPtr<CefV8Exception> CefV8ValueImpl::GetException() {
-  ObjectEnv env;
-  return BeginObject(&env) ? last_exception_ : nullptr;
+  return ObjectUsable() ? last_exception_ : nullptr;
 }
 
 bool CefV8ValueImpl::ClearException() {
-  ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!ObjectUsable())
     return false;
   last_exception_ = nullptr;
   return true;
 }
 
 bool CefV8ValueImpl::WillRethrowExceptions() {
-  ObjectEnv env;
-  return BeginObject(&env) && rethrow_;
+  return ObjectUsable() && rethrow_;
 }
 
 bool CefV8ValueImpl::SetRethrowExceptions(bool rethrow) {
-  ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!ObjectUsable())
     return false;
   rethrow_ = rethrow;
   return true;
@@ -663,6 +660,14 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
   v8::Local<v8::Value> v;
   if (!BeginObject(&env) || !UnwrapValue(value, env.isolate, &v))
     return false;
+  if (attribute == V8_PROPERTY_ATTRIBUTE_NONE) {
+    // As CEF: a plain assignment, so setters, accessors and proxies run.
+    ScriptRunScope script;
+    v8::TryCatch try_catch(env.isolate);
+    try_catch.SetVerbose(true);
+    v8::Maybe<bool> set = env.object->Set(env.context, ToV8String(env.isolate, key), v);
+    return !HasCaught(&env, try_catch) && set.FromMaybe(false);
+  }
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   NoteObjectChanging(env.object);
@@ -701,10 +706,12 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   NoteObjectChanging(env.object);
-  v8::Maybe<bool> set = env.object->SetAccessor(
-      env.context, ToV8String(env.isolate, key), AccessorGetter, setter,
-      v8::External::New(env.isolate, tracker), static_cast<v8::AccessControl>(settings),
-      static_cast<v8::PropertyAttribute>(attribute));
+  // The accessor is found from the receiver of each read or write, as CEF
+  // does, so an object that only inherits the property reaches none.
+  v8::Maybe<bool> set =
+      env.object->SetAccessor(env.context, ToV8String(env.isolate, key), AccessorGetter, setter,
+                              v8::MaybeLocal<v8::Value>(), static_cast<v8::AccessControl>(settings),
+                              static_cast<v8::PropertyAttribute>(attribute));
   NoteObjectChanging(env.object);
   return !HasCaught(&env, try_catch) && set.FromMaybe(false);
 }
@@ -715,8 +722,10 @@ bool CefV8ValueImpl::GetKeys(std::vector<CefString>& keys) {
     return false;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
+  // As CEF: the enumerable names a for-in loop visits, inherited ones
+  // included.
   v8::Local<v8::Array> names;
-  if (!env.object->GetOwnPropertyNames(env.context).ToLocal(&names))
+  if (!env.object->GetPropertyNames(env.context).ToLocal(&names))
     return false;
   for (uint32_t i = 0; i < names->Length(); ++i) {
     v8::Local<v8::Value> name;
@@ -853,6 +862,9 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8
   }
 
   ScriptRunScope script;
+  // As Blink's function calls: the outermost one runs a microtask
+  // checkpoint when it returns, after the exception is recorded.
+  ScriptRecursionScope recursion;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
   v8::MaybeLocal<v8::Value> result = env.object.As<v8::Function>()->Call(
@@ -866,12 +878,27 @@ namespace {
 
 using Kind = CefV8ValueImpl::Kind;
 
-CefRefPtr<CefV8Value> MakeNumber(double value) {
+CefRefPtr<CefV8Value> MakeNumber(Kind kind, double value) {
   // One NaN, as V8 keeps it.
   if (std::isnan(value))
     value = std::numeric_limits<double>::quiet_NaN();
-  auto* made = new CefV8ValueImpl(Kind::kNumber);
+  auto* made = new CefV8ValueImpl(kind);
   made->set_number(value);
+  return made;
+}
+
+// The kind CEF gives a number of script: int for V8's Int32 test, else
+// uint for its Uint32 test, else double (-0 is neither).
+CefRefPtr<CefV8Value> WrapNumber(v8::Local<v8::Value> value) {
+  const double d = value.As<v8::Number>()->Value();
+  if (value->IsInt32())
+    return MakeNumber(Kind::kInt, d);
+  return MakeNumber(value->IsUint32() ? Kind::kUInt : Kind::kDouble, d);
+}
+
+CefRefPtr<CefV8Value> MakeDate(const CefTime& date) {
+  auto* made = new CefV8ValueImpl(Kind::kDate);
+  made->set_date(date);
   return made;
 }
 
@@ -907,9 +934,13 @@ CefRefPtr<CefV8Value> WrapLight(v8::Isolate* isolate, v8::Local<v8::Value> value
   if (value->IsUndefined())
     return new CefV8ValueImpl(Kind::kUndefined);
   if (value->IsNumber())
-    return MakeNumber(value.As<v8::Number>()->Value());
+    return WrapNumber(value);
   if (value->IsBoolean())
     return MakeBool(value->IsTrue());
+  // As CEF: a date is taken by its time, in seconds, at millisecond
+  // precision; it is no longer the page's object.
+  if (value->IsDate())
+    return MakeDate(CefTime(value.As<v8::Date>()->ValueOf() / 1000.0));
   return nullptr;
 }
 
@@ -986,15 +1017,15 @@ CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
-  return CurrentIsolate() ? cefrt::internal::MakeNumber(value) : nullptr;
+  return CurrentIsolate() ? cefrt::internal::MakeNumber(Kind::kInt, value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
-  return CurrentIsolate() ? cefrt::internal::MakeNumber(value) : nullptr;
+  return CurrentIsolate() ? cefrt::internal::MakeNumber(Kind::kUInt, value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
-  return CurrentIsolate() ? cefrt::internal::MakeNumber(value) : nullptr;
+  return CurrentIsolate() ? cefrt::internal::MakeNumber(Kind::kDouble, value) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
@@ -1008,19 +1039,10 @@ CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
   return made;
 }
 
+// As CEF: a date needs only the render thread; it becomes a script Date
+// when it is handed to script.
 CefRefPtr<CefV8Value> CefV8Value::CreateDate(const CefTime& date) {
-  v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return nullptr;
-  v8::HandleScope scope(isolate);
-  v8::Local<v8::Context> context = isolate->GetCurrentContext();
-  if (context.IsEmpty())
-    return nullptr;
-  // As in CEF, a time that cannot be converted becomes the epoch.
-  v8::Local<v8::Value> value;
-  if (!v8::Date::New(context, date.GetDoubleT() * 1000.0).ToLocal(&value))
-    return nullptr;
-  return WrapValue(isolate, value, CurrentState());
+  return CurrentIsolate() ? cefrt::internal::MakeDate(date) : nullptr;
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateObject(CefRefPtr<CefV8Accessor> accessor) {

@@ -39,6 +39,11 @@ std::string CommandResult::ToString() const {
   return out;
 }
 
+std::string UncaughtExceptionStackSizeSwitch(const RenderProcessOptions& options) {
+  return std::string("--") + cefipc::kUncaughtExceptionStackSizeSwitch + "=" +
+         std::to_string(options.uncaught_exception_stack_size);
+}
+
 std::unique_ptr<RenderProcess> RenderProcess::Start(const RenderProcessOptions& options,
                                                     std::string* error) {
   int fds[2];
@@ -53,6 +58,8 @@ std::unique_ptr<RenderProcess> RenderProcess::Start(const RenderProcessOptions& 
                                  options.process_type);
   child_options.args.push_back(std::string("--") + cefipc::kIpcFdSwitch + "=" +
                                std::to_string(fds[1]));
+  if (options.uncaught_exception_stack_size > 0)
+    child_options.args.push_back(UncaughtExceptionStackSizeSwitch(options));
   child_options.args.insert(child_options.args.end(), options.switches.begin(),
                             options.switches.end());
   child_options.inherit_fd = fds[1];

@@ -27,15 +27,25 @@
 namespace nuv {
 namespace host {
 
+// The stack size a client's browser settings usually ask for; CEF reports
+// uncaught exceptions to the render process only when it is positive.
+constexpr int kDefaultUncaughtExceptionStackSize = 10;
+
 struct RenderProcessOptions {
   std::string executable;
   // CEF's sub-process type; empty starts the program without --type.
   std::string process_type = "renderer";
+  // --uncaught-exception-stack-size=<n>, passed when positive (CEF's
+  // uncaught_exception_stack_size browser setting).
+  int uncaught_exception_stack_size = kDefaultUncaughtExceptionStackSize;
   // Further switches, verbatim ("--nuv-log-file=/tmp/x.log", "/Debug").
   std::vector<std::string> switches;
   // Where the process's stderr goes; empty: shared with this process.
   std::string stderr_path;
 };
+
+// "--uncaught-exception-stack-size=<n>" of `options`.
+std::string UncaughtExceptionStackSizeSwitch(const RenderProcessOptions& options);
 
 struct ProcessMessage {
   int32_t browser_id = 0;

@@ -328,6 +328,12 @@ bool ParseStart(const Json::Value& source, StartOptions* start, std::string* err
   start->log_file = reader.Bool("logFile", true);
   start->temp_path = reader.String("tempPath", std::string());
   start->debug = reader.Bool("debug", false);
+  if (source.isMember("uncaughtExceptionStackSize") &&
+      source["uncaughtExceptionStackSize"].isNull())
+    start->uncaught_exception_stack_size = 0;
+  else
+    start->uncaught_exception_stack_size =
+        reader.Int("uncaughtExceptionStackSize", start->uncaught_exception_stack_size);
   const Json::Value extra = reader.Array("extraArgs", Json::Value(Json::arrayValue));
   for (const Json::Value& arg : extra) {
     if (!arg.isString()) {

@@ -29,6 +29,10 @@ struct StartOptions {
   bool log_file = true;
   // --nuv-temp-path=<path>, when not empty.
   std::string temp_path;
+  // --uncaught-exception-stack-size=<n> when positive, as a client's
+  // browser settings pass it; 0 leaves it out (no uncaught exceptions are
+  // reported then).
+  int uncaught_exception_stack_size = 10;
   // "/Debug" on the command line.
   bool debug = false;
   // Further arguments, appended as given.

@@ -253,6 +253,7 @@ RunOutcome Runner::Run(std::string* error) {
   RenderProcessOptions process_options;
   process_options.executable = options_.subprocess_path;
   process_options.process_type = scenario_.start.with_type ? scenario_.start.type : std::string();
+  process_options.uncaught_exception_stack_size = scenario_.start.uncaught_exception_stack_size;
   process_options.switches = BuildSwitches(error);
   if (!error->empty())
     return RunOutcome::kBadScenario;
@@ -263,6 +264,8 @@ RunOutcome Runner::Run(std::string* error) {
   start["argv"].append(options_.subprocess_path);
   if (!process_options.process_type.empty())
     start["argv"].append("--type=" + process_options.process_type);
+  if (process_options.uncaught_exception_stack_size > 0)
+    start["argv"].append(UncaughtExceptionStackSizeSwitch(process_options));
   for (const std::string& arg : process_options.switches)
     start["argv"].append(arg);
   start["hostWindow"] = relay_ ? relay_->handle() : window_.handle();

@@ -68,9 +68,17 @@ void Classify(int32_t browserId,
       bridge->RegisterPageCallback(context, value, browserId,
                                    static_cast<int32_t>(record->intValue));
   } else if (value->IsInt()) {
+    // CEF answers IsInt for every 32-bit integer, unsigned ones included,
+    // and GetIntValue gives their bits as signed: the number itself tells
+    // which reading keeps the value.
     record->tag = kTagInt;
-    record->kind = Kind::kInt;
-    record->intValue = value->GetIntValue();
+    if (value->GetDoubleValue() > 2147483647.0) {
+      record->kind = Kind::kUInt;
+      record->intValue = value->GetUIntValue();
+    } else {
+      record->kind = Kind::kInt;
+      record->intValue = value->GetIntValue();
+    }
   } else if (value->IsNull()) {
     record->tag = kTagNull;
   } else if (value->IsObject()) {

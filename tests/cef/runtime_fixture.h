@@ -100,6 +100,9 @@ class RecordingObserver : public cefrt::RenderRuntimeObserver {
 cefrt::RenderRuntime* Runtime();
 RecordingHandler* Handler();
 RecordingObserver* Observer();
+// Frames of the stack traces of uncaught exceptions the shared runtime
+// captures (the runtime reports them only with a positive size).
+constexpr int kStackSize = 10;
 
 // Each test gets its own browser (new id) with a main frame context, and
 // the recordings cleared.

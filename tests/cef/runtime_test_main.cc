@@ -27,8 +27,11 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   CefRefPtr<cef_test::RecordingHandler> handler = new cef_test::RecordingHandler();
   cef_test::RecordingObserver observer;
+  // As a client that asks for uncaught exceptions with ten frames.
+  cefrt::RenderRuntimeSettings settings;
+  settings.uncaught_exception_stack_size = cef_test::kStackSize;
   std::unique_ptr<cefrt::RenderRuntime> runtime =
-      cefrt::RenderRuntime::Create(new cef_test::RecordingApp(handler), &observer);
+      cefrt::RenderRuntime::Create(new cef_test::RecordingApp(handler), &observer, settings);
   if (!runtime || !handler->render_thread_created || !handler->webkit_initialized) {
     fprintf(stderr, "the runtime did not start\n");
     return 1;

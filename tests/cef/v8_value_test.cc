@@ -89,49 +89,112 @@ class Tag : public CefBase {
   IMPLEMENT_REFCOUNTING(Tag);
 };
 
-TEST_F(ValueTest, NumberKindsFollowV8) {
+// CEF fixes a number's kind when the wrapper is made and answers IsInt and
+// IsUInt alike for both integer kinds, reading one shared 32-bit value.
+TEST_F(ValueTest, NumberKindsAreFixedWhenWrapped) {
   // Primitives need no context.
   auto min = CefV8Value::CreateInt(INT_MIN);
   EXPECT_TRUE(min->IsInt());
-  EXPECT_FALSE(min->IsUInt());
+  EXPECT_TRUE(min->IsUInt());
   EXPECT_TRUE(min->IsDouble());
   EXPECT_EQ(INT_MIN, min->GetIntValue());
+  EXPECT_EQ(2147483648u, min->GetUIntValue()) << "the same bits, unsigned";
+  EXPECT_EQ(-2147483648.0, min->GetDoubleValue());
 
   auto umax = CefV8Value::CreateUInt(UINT_MAX);
-  EXPECT_FALSE(umax->IsInt());
+  EXPECT_TRUE(umax->IsInt());
   EXPECT_TRUE(umax->IsUInt());
-  EXPECT_TRUE(umax->IsDouble());
+  EXPECT_EQ(-1, umax->GetIntValue());
   EXPECT_EQ(UINT_MAX, umax->GetUIntValue());
   EXPECT_EQ(4294967295.0, umax->GetDoubleValue());
-
-  auto small = CefV8Value::CreateUInt(7);
-  EXPECT_TRUE(small->IsInt());
-  EXPECT_TRUE(small->IsUInt());
 
   auto half = CefV8Value::CreateDouble(1.5);
   EXPECT_FALSE(half->IsInt());
   EXPECT_FALSE(half->IsUInt());
   EXPECT_TRUE(half->IsDouble());
-  EXPECT_EQ(0, half->GetIntValue()) << "as CEF: no truncation of fractional numbers";
+  EXPECT_EQ(0, half->GetIntValue()) << "no truncation of fractional numbers";
+  EXPECT_EQ(0u, half->GetUIntValue());
 
-  EXPECT_TRUE(CefV8Value::CreateDouble(2.0)->IsInt()) << "V8 stores 2.0 as an integer";
-  EXPECT_FALSE(CefV8Value::CreateDouble(-0.0)->IsInt());
+  auto two = CefV8Value::CreateDouble(2.0);
+  EXPECT_FALSE(two->IsInt()) << "a double stays a double whatever its value";
+  EXPECT_EQ(0, two->GetIntValue());
+  EXPECT_EQ(2.0, two->GetDoubleValue());
   EXPECT_TRUE(CefV8Value::CreateDouble(NAN)->IsDouble());
   EXPECT_TRUE(std::isnan(CefV8Value::CreateDouble(NAN)->GetDoubleValue()));
 
+  // Values of script get the kind of V8's tests: Int32, else Uint32, else a
+  // double.
   ScopedEnter enter(MainContext());
-  auto big = Eval("2 ** 31");
-  EXPECT_FALSE(big->IsInt());
+  auto big = Eval("3000000000");
+  EXPECT_TRUE(big->IsInt());
   EXPECT_TRUE(big->IsUInt());
+  EXPECT_EQ(-1294967296, big->GetIntValue());
+  EXPECT_EQ(3000000000u, big->GetUIntValue());
+  EXPECT_EQ(3000000000.0, big->GetDoubleValue());
   auto neg = Eval("-1");
-  EXPECT_TRUE(neg->IsInt());
-  EXPECT_FALSE(neg->IsUInt());
+  EXPECT_TRUE(neg->IsUInt());
+  EXPECT_EQ(4294967295u, neg->GetUIntValue());
+  EXPECT_EQ(-1.0, neg->GetDoubleValue());
   auto huge = Eval("2 ** 32");
+  EXPECT_FALSE(huge->IsInt());
   EXPECT_FALSE(huge->IsUInt());
   EXPECT_TRUE(huge->IsDouble());
+  EXPECT_FALSE(Eval("-0")->IsInt()) << "-0 is neither integer kind";
+  EXPECT_TRUE(Eval("4 / 2")->IsInt()) << "script's 2 is an integer";
   EXPECT_FALSE(Eval("'5'")->IsDouble());
   EXPECT_FALSE(Eval("true")->IsInt());
   EXPECT_TRUE(Eval("true")->GetBoolValue());
+
+  // The kind survives the way through script and back.
+  ASSERT_TRUE(MainContext()->GetGlobal()->SetValue("u", CefV8Value::CreateUInt(5),
+                                                   V8_PROPERTY_ATTRIBUTE_NONE));
+  EXPECT_TRUE(Eval("u")->IsInt()) << "5 comes back from script as an int";
+  EXPECT_EQ(5, Eval("u")->GetIntValue());
+}
+
+// What CEF's own tests expect of each kind's tests: exactly one family.
+TEST_F(ValueTest, EachKindAnswersOnlyItsOwnTests) {
+  struct Answers {
+    bool undef, null, boolean, integer, dbl, date, string, object;
+  };
+  auto answers = [](CefRefPtr<CefV8Value> v) {
+    return Answers{v->IsUndefined(), v->IsNull(), v->IsBool(),   v->IsInt() && v->IsUInt(),
+                   v->IsDouble(),    v->IsDate(), v->IsString(), v->IsObject()};
+  };
+  auto expect = [&](CefRefPtr<CefV8Value> v, Answers want, const char* what) {
+    ASSERT_TRUE(v) << what;
+    Answers got = answers(v);
+    EXPECT_EQ(want.undef, got.undef) << what;
+    EXPECT_EQ(want.null, got.null) << what;
+    EXPECT_EQ(want.boolean, got.boolean) << what;
+    EXPECT_EQ(want.integer, got.integer) << what;
+    EXPECT_EQ(want.dbl, got.dbl) << what;
+    EXPECT_EQ(want.date, got.date) << what;
+    EXPECT_EQ(want.string, got.string) << what;
+    EXPECT_EQ(want.object, got.object) << what;
+    EXPECT_FALSE(v->IsArray() || v->IsFunction()) << what;
+  };
+  expect(CefV8Value::CreateUndefined(), {true, false, false, false, false, false, false, false},
+         "undefined");
+  expect(CefV8Value::CreateNull(), {false, true, false, false, false, false, false, false}, "null");
+  expect(CefV8Value::CreateBool(true), {false, false, true, false, false, false, false, false},
+         "bool");
+  expect(CefV8Value::CreateInt(12), {false, false, false, true, true, false, false, false}, "int");
+  expect(CefV8Value::CreateUInt(12), {false, false, false, true, true, false, false, false},
+         "uint");
+  expect(CefV8Value::CreateDouble(12.1223), {false, false, false, false, true, false, false, false},
+         "double");
+  expect(CefV8Value::CreateString("My string"),
+         {false, false, false, false, false, false, true, false}, "string");
+  expect(CefV8Value::CreateString(CefString()),
+         {false, false, false, false, false, false, true, false}, "empty string");
+  expect(CefV8Value::CreateDate(CefTime(1000.0)),
+         {false, false, false, false, false, true, false, false}, "date");
+  ScopedEnter enter(MainContext());
+  expect(Eval("new Date(5)"), {false, false, false, false, false, true, false, false},
+         "a date of script is a date, not an object");
+  expect(CefV8Value::CreateObject(nullptr), {false, false, false, false, false, false, false, true},
+         "object");
 }
 
 TEST_F(ValueTest, StringsRoundTripUtf16) {
@@ -168,9 +231,23 @@ TEST_F(ValueTest, DatesAreUtc) {
   EXPECT_EQ(59, read.second);
   EXPECT_EQ(250, read.millisecond);
 
+  // An invalid date, like anything that is not a date, reads as CEF's
+  // time of 0 seconds (1601-01-01, which converts back to 0).
   CefTime invalid = Eval("new Date(NaN)")->GetDateValue();
-  EXPECT_EQ(0, invalid.year) << "an invalid date reads as an empty time";
-  EXPECT_EQ(0, Eval("1")->GetDateValue().year);
+  EXPECT_EQ(1601, invalid.year);
+  EXPECT_EQ(0, invalid.GetTimeT());
+  EXPECT_EQ(1601, Eval("1")->GetDateValue().year);
+  EXPECT_EQ(0, Eval("new Date(-1)")->GetDateValue().GetTimeT())
+      << "a millisecond before the epoch is second 0";
+
+  // A date is taken by its time: script gets a new Date object each time,
+  // and the wrapper outlives its context.
+  auto same = Eval("var kept = new Date(86400000); kept");
+  ASSERT_TRUE(MainContext()->GetGlobal()->SetValue("back", same, V8_PROPERTY_ATTRIBUTE_NONE));
+  EXPECT_FALSE(Eval("back === kept")->GetBoolValue());
+  EXPECT_EQ(86400000, Eval("back.getTime()")->GetIntValue());
+  EXPECT_TRUE(same->IsSame(CefV8Value::CreateDate(CefTime(86400.0))));
+  EXPECT_FALSE(same->GetValue("x")) << "a date has no properties to read";
 }
 
 TEST_F(ValueTest, ObjectsAndArrays) {
@@ -185,7 +262,7 @@ TEST_F(ValueTest, ObjectsAndArrays) {
   EXPECT_FALSE(obj->SetValue("bad", nullptr, V8_PROPERTY_ATTRIBUTE_NONE));
   std::vector<CefString> keys;
   ASSERT_TRUE(obj->GetKeys(keys));
-  ASSERT_EQ(2u, keys.size()) << "own enumerable names, as CEF lists them";
+  ASSERT_EQ(2u, keys.size()) << "enumerable names only";
 
   MainContext()->GetGlobal()->SetValue("o", obj, V8_PROPERTY_ATTRIBUTE_NONE);
   EXPECT_EQ(2, Eval("o.ro = 9; o.ro")->GetIntValue()) << "read-only ignores sloppy writes";
@@ -213,7 +290,10 @@ TEST_F(ValueTest, ObjectsAndArrays) {
   // Identity versus equality.
   EXPECT_TRUE(obj->IsSame(MainContext()->GetGlobal()->GetValue("o")));
   EXPECT_FALSE(obj->IsSame(CefV8Value::CreateObject(nullptr)));
-  EXPECT_TRUE(CefV8Value::CreateInt(3)->IsSame(CefV8Value::CreateDouble(3.0)));
+  EXPECT_TRUE(CefV8Value::CreateInt(3)->IsSame(CefV8Value::CreateInt(3)));
+  EXPECT_FALSE(CefV8Value::CreateInt(3)->IsSame(CefV8Value::CreateDouble(3.0)))
+      << "as CEF: values of different kinds are never the same";
+  EXPECT_FALSE(CefV8Value::CreateInt(3)->IsSame(CefV8Value::CreateUInt(3)));
 
   // Object methods on primitives fail cleanly.
   auto num = CefV8Value::CreateInt(1);
@@ -228,7 +308,7 @@ TEST_F(ValueTest, OutsideAContextObjectsFailCleanly) {
   EXPECT_FALSE(CefV8Value::CreateObject(nullptr));
   EXPECT_FALSE(CefV8Value::CreateArray(1));
   EXPECT_FALSE(CefV8Value::CreateFunction("f", new AddHandler()));
-  EXPECT_FALSE(CefV8Value::CreateDate(CefTime()));
+  EXPECT_TRUE(CefV8Value::CreateDate(CefTime())) << "as CEF: a date needs no context";
   EXPECT_TRUE(CefV8Value::CreateInt(1)) << "primitives need no context";
   EXPECT_FALSE(CefV8Context::GetCurrentContext());
   EXPECT_FALSE(CefV8StackTrace::GetCurrent(10));

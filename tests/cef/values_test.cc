@@ -36,12 +36,13 @@ TEST(CefStringText, ConvertsBetweenEncodings) {
 }
 
 TEST(CefTimeUtc, ConvertsToAndFromTimeT) {
-  CefTime epoch(static_cast<time_t>(0));
-  EXPECT_EQ(1970, epoch.year);
-  EXPECT_EQ(1, epoch.month);
-  EXPECT_EQ(1, epoch.day_of_month);
-  EXPECT_EQ(4, epoch.day_of_week) << "a Thursday";
-  EXPECT_EQ(0, epoch.hour);
+  CefTime second(static_cast<time_t>(1));
+  EXPECT_EQ(1970, second.year);
+  EXPECT_EQ(1, second.month);
+  EXPECT_EQ(1, second.day_of_month);
+  EXPECT_EQ(4, second.day_of_week) << "a Thursday";
+  EXPECT_EQ(0, second.hour);
+  EXPECT_EQ(1, second.second);
 
   cef_time_t leap = {2024, 2, 0, 29, 23, 59, 58, 123};
   time_t t = 0;
@@ -60,7 +61,29 @@ TEST(CefTimeUtc, ConvertsToAndFromTimeT) {
   ASSERT_EQ(1, cef_time_to_doublet(&leap, &d));
   EXPECT_DOUBLE_EQ(1709251198.123, d);
 
-  // Before the epoch, to the second and below.
+  CefTime a(static_cast<time_t>(100)), b(static_cast<time_t>(160));
+  EXPECT_EQ(60000, a.Delta(b));
+  EXPECT_EQ(0, cef_time_to_timet(nullptr, &t));
+  EXPECT_EQ(0, cef_time_from_timet(0, nullptr));
+}
+
+// CEF converts through Chromium's time type, where 0 means "no time": its
+// fields read 1601-01-01 (where that type counts from) and convert back to 0.
+TEST(CefTimeUtc, ZeroIsTheNullTime) {
+  for (const CefTime& zero : {CefTime(static_cast<time_t>(0)), CefTime(0.0)}) {
+    EXPECT_EQ(1601, zero.year);
+    EXPECT_EQ(1, zero.month);
+    EXPECT_EQ(1, zero.day_of_month);
+    EXPECT_EQ(1, zero.day_of_week) << "a Monday";
+    EXPECT_EQ(0, zero.GetTimeT());
+    EXPECT_EQ(0.0, zero.GetDoubleT());
+  }
+  CefTime empty;
+  EXPECT_EQ(0, empty.year) << "a default CefTime is all zero";
+  EXPECT_EQ(0, empty.GetTimeT());
+}
+
+TEST(CefTimeUtc, BeforeTheEpochTruncatesTowardZero) {
   CefTime before(-1.5);
   EXPECT_EQ(1969, before.year);
   EXPECT_EQ(12, before.month);
@@ -68,19 +91,31 @@ TEST(CefTimeUtc, ConvertsToAndFromTimeT) {
   EXPECT_EQ(23, before.hour);
   EXPECT_EQ(58, before.second);
   EXPECT_EQ(500, before.millisecond);
-  EXPECT_EQ(-2, before.GetTimeT()) << "time_t rounds toward the past";
+  EXPECT_EQ(-1, before.GetTimeT());
+  EXPECT_EQ(0, CefTime(-0.001).GetTimeT()) << "a millisecond before the epoch is second 0";
+  EXPECT_DOUBLE_EQ(-1.5, before.GetDoubleT());
+}
 
-  // Impossible dates and null pointers fail.
-  cef_time_t feb30 = {2023, 2, 0, 30, 0, 0, 0, 0};
-  EXPECT_EQ(0, cef_time_to_timet(&feb30, &t));
-  cef_time_t hour24 = {2023, 1, 0, 1, 24, 0, 0, 0};
-  EXPECT_EQ(0, cef_time_to_doublet(&hour24, &d));
-  EXPECT_EQ(0, cef_time_to_timet(nullptr, &t));
-  EXPECT_EQ(0, cef_time_from_timet(0, nullptr));
-  EXPECT_EQ(0, cef_time_from_doublet(1.0 / 0.0, &back));
-
-  CefTime a(static_cast<time_t>(100)), b(static_cast<time_t>(160));
-  EXPECT_EQ(60000, a.Delta(b));
+// Fields Windows refuses give the null time; the calls still succeed.
+TEST(CefTimeUtc, ImpossibleFieldsConvertAsZero) {
+  time_t t = 123;
+  double d = 1;
+  const cef_time_t impossible[] = {
+      {2023, 2, 0, 30, 0, 0, 0, 0},     {2023, 1, 0, 1, 24, 0, 0, 0},  {2023, 13, 0, 1, 0, 0, 0, 0},
+      {2016, 12, 0, 31, 23, 59, 60, 0}, {1600, 12, 0, 31, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0},
+  };
+  for (const cef_time_t& fields : impossible) {
+    EXPECT_EQ(1, cef_time_to_timet(&fields, &t));
+    EXPECT_EQ(0, t);
+    EXPECT_EQ(1, cef_time_to_doublet(&fields, &d));
+    EXPECT_EQ(0.0, d);
+  }
+  cef_time_t before_1601 = {};
+  ASSERT_EQ(1, cef_time_from_doublet(-11644473601.0, &before_1601));
+  EXPECT_EQ(0, before_1601.year) << "nothing before 1601 breaks down";
+  cef_time_t first = {1601, 1, 0, 1, 0, 0, 0, 1};
+  ASSERT_EQ(1, cef_time_to_doublet(&first, &d));
+  EXPECT_DOUBLE_EQ(-11644473599.999, d) << "1601 itself, past its first instant, converts";
 }
 
 TEST(CefListValueTypes, StoresAndReadsEveryKind) {
@@ -164,7 +199,9 @@ TEST(CefListValueTypes, NestedContainersAndCopies) {
 }
 
 TEST(CefProcessMessageBasics, NameArgumentsAndCopy) {
-  EXPECT_FALSE(CefProcessMessage::Create(""));
+  CefRefPtr<CefProcessMessage> unnamed = CefProcessMessage::Create("");
+  ASSERT_TRUE(unnamed) << "CEF makes a message without a name too";
+  EXPECT_TRUE(unnamed->GetName().empty());
   CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create("NuvTest");
   ASSERT_TRUE(message);
   message->GetArgumentList()->SetInt(0, 7);

@@ -61,7 +61,9 @@ int RunTestsWithScriptRuntime(int argc, char** argv) {
   tzset();
   InstallBridgeForValues();
   g_app = new TestApp();
-  g_runtime = cefrt::RenderRuntime::Create(g_app.get(), nullptr);
+  cefrt::RenderRuntimeSettings settings;
+  settings.uncaught_exception_stack_size = 10;
+  g_runtime = cefrt::RenderRuntime::Create(g_app.get(), nullptr, settings);
   if (!g_runtime)
     return 2;
   const int result = RUN_ALL_TESTS();
