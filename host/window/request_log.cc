@@ -13,11 +13,20 @@ int64_t RequestClockNowUs() {
 }
 
 void RequestLog::Add(LoggedRequest entry) {
+  RequestObserver observer;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    entries_.push_back(std::move(entry));
+    observer = observer_;
+    entries_.push_back(entry);
   }
   changed_.notify_all();
+  if (observer)
+    observer(entry);
+}
+
+void RequestLog::SetObserver(RequestObserver observer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  observer_ = std::move(observer);
 }
 
 std::vector<LoggedRequest> RequestLog::Entries() const {

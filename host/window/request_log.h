@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,9 +46,15 @@ struct LoggedRequest {
 // Now on the clock of received_us and answered_us.
 int64_t RequestClockNowUs();
 
+// Called on the host window's thread for each message as it is logged, while
+// the sender still waits for the window to return.
+using RequestObserver = std::function<void(const LoggedRequest& entry)>;
+
 class RequestLog {
  public:
   void Add(LoggedRequest entry);
+  // Replaces the observer; an empty one removes it.
+  void SetObserver(RequestObserver observer);
   std::vector<LoggedRequest> Entries() const;
   // Moves every entry out of the log, oldest first: for readers that keep
   // up with a long run and must not hold every packet of it.
@@ -61,6 +68,7 @@ class RequestLog {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::vector<LoggedRequest> entries_;
+  RequestObserver observer_;
 };
 
 }  // namespace host

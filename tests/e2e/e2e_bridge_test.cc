@@ -2,6 +2,8 @@
 // its switch decides where bridge requests go, and every frame's context
 // receives the host objects.
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,15 @@ constexpr char kHostConfig[] = R"({
   },
   "named": { "*": [ { "name": "doc", "object": 7 } ] }
 })";
+
+// Page functions whose work goes on in microtasks after they return.
+constexpr char16_t kLaterPage[] =
+    u"function later() {"
+    u"  var list = [1];"
+    u"  (async function () { await null; list.push(2); list.push(doc.title); })();"
+    u"  globalThis.list = list;"
+    u"  return list; }"
+    u"async function fetchTitle() { await null; globalThis.fetched = doc.title; return 1; }";
 
 class BridgeTest : public ::testing::Test {
  protected:
@@ -165,6 +176,75 @@ TEST_F(BridgeTest, EveryFrameReceivesTheHostObjects) {
       process->WaitForMessageNamed(u"NuvChromeBrowser_ExecuteScript_Result", kTimeoutMs, &result));
   EXPECT_EQ(u"{\"browserId\":1,\"value\":\"Report\",\"valueType\":\"NuvValueString\"}\n",
             result.args[3].GetString());
+  EXPECT_EQ(0, process->End(kTimeoutMs).exit_code);
+}
+
+// As in CEF, what a page function leaves to microtasks runs at the end of
+// the command's task: the client gets the function's result first, then the
+// bridge requests of the code that ran after it returned.
+TEST_F(BridgeTest, MicrotasksRequestAfterTheFunctionResultIsSent) {
+  std::unique_ptr<host::RenderProcess> process =
+      StartRenderer({"--browser-message-window-handle=" + std::to_string(handle_)});
+  ASSERT_TRUE(process && process->WaitForHello(kTimeoutMs));
+  ASSERT_TRUE(process->WaitForAck(process->CreateBrowser(1), kTimeoutMs).done());
+  ASSERT_TRUE(
+      process->WaitForAck(process->CreateContext(1, 1, true, u"", kLaterPage), kTimeoutMs).done());
+
+  // The host window holds each property read until the client has the
+  // function's result; only a read sent before the result waits out the
+  // time limit.
+  std::mutex mutex;
+  std::condition_variable arrived;
+  bool result_arrived = false;
+  std::vector<bool> read_after_result;
+  window_.requests().SetObserver([&](const host::LoggedRequest& entry) {
+    if (entry.kind != host::kBridgeGetProperty)
+      return;
+    std::unique_lock<std::mutex> lock(mutex);
+    read_after_result.push_back(
+        arrived.wait_for(lock, std::chrono::seconds(3), [&] { return result_arrived; }));
+  });
+
+  std::vector<std::u16string> records;
+  for (const char16_t* function : {u"later", u"fetchTitle"}) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      result_arrived = false;
+    }
+    const uint32_t sent = process->SendProcessMessage(
+        1, u"NuvChromeBrowser_ExecuteFunction",
+        {cefipc::WireValue::Int(0), cefipc::WireValue::String(function),
+         cefipc::WireValue::String(u"t"), cefipc::WireValue::String(u"[]")});
+    host::ProcessMessage result;
+    ASSERT_TRUE(process->WaitForMessageNamed(u"NuvChromeBrowser_ExecuteFunction_Result", kTimeoutMs,
+                                             &result));
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      result_arrived = true;
+    }
+    arrived.notify_all();
+    ASSERT_TRUE(process->WaitForAck(sent, kTimeoutMs).done()) << "the microtasks ran in the task";
+    records.push_back(result.args[3].GetString());
+  }
+  window_.requests().SetObserver(nullptr);
+  EXPECT_EQ((std::vector<bool>{true, true}), read_after_result);
+
+  // The array went out as the function left it, before the microtask
+  // changed it; the async function's result is its (pending) promise.
+  EXPECT_EQ(u"[{\"browserId\":1,\"value\":1,\"valueType\":\"NuvValueInt\"}]\n", records[0]);
+  EXPECT_EQ(u"{\"browserId\":1,\"valueType\":\"NuvValueUnknown\"}\n", records[1]);
+
+  process->WaitForAck(
+      process->SendProcessMessage(
+          1, u"NuvChromeBrowser_ExecuteScript",
+          {cefipc::WireValue::Int(1), cefipc::WireValue::String(u"list + ':' + fetched"),
+           cefipc::WireValue::String(u""), cefipc::WireValue::String(u"")}),
+      kTimeoutMs);
+  host::ProcessMessage after;
+  ASSERT_TRUE(
+      process->WaitForMessageNamed(u"NuvChromeBrowser_ExecuteScript_Result", kTimeoutMs, &after));
+  EXPECT_EQ(u"{\"browserId\":1,\"value\":\"1,2,Report:Report\",\"valueType\":\"NuvValueString\"}\n",
+            after.args[3].GetString());
   EXPECT_EQ(0, process->End(kTimeoutMs).exit_code);
 }
 

@@ -112,6 +112,24 @@ TEST_F(CommandTest, ScriptOnePlusOneAnswersTheCompactRecordOfTwo) {
   EXPECT_EQ(S(u"{\"browserId\":1,\"value\":2,\"valueType\":\"NuvValueInt\"}\n"), reply[3]);
 }
 
+// CEF answers IsInt for unsigned 32-bit numbers too and reads them as signed
+// through GetIntValue; the records still carry the number itself.
+TEST_F(CommandTest, WholeNumbersAboveTheSignedRangeKeepTheirUnsignedValue) {
+  for (const char* number : {"2147483648", "3000000000", "4294967295"}) {
+    const std::string record =
+        std::string("{\"browserId\":1,\"value\":") + number + ",\"valueType\":\"NuvValueInt\"}\n";
+    EXPECT_EQ(S(Utf16(record)), Script(Utf16(number))[3]) << number;
+    EXPECT_EQ(S(Utf16(record)),
+              Function(u"add", Utf16(std::string("[{\"valueType\":\"NuvValueDouble\",\"value\":") +
+                                     number + "},{\"valueType\":\"NuvValueInt\",\"value\":0}]"))[3])
+        << number;
+  }
+  EXPECT_EQ(-1, Record(Script(u"-1"))["value"].asInt());
+  EXPECT_EQ(-2147483648LL, Record(Script(u"-2147483648"))["value"].asInt64());
+  EXPECT_EQ("NuvValueDouble", Record(Script(u"4294967296"))["valueType"].asString());
+  EXPECT_EQ("NuvValueDouble", Record(Script(u"-0"))["valueType"].asString());
+}
+
 TEST_F(CommandTest, ScriptsRunAsGlobalCodeThroughTheWrapper) {
   Script(u"var x = 3");
   EXPECT_EQ(3, Record(Script(u"x"))["value"].asInt());
