@@ -58,10 +58,10 @@ std::unique_ptr<RenderProcess> RenderProcess::Start(const RenderProcessOptions& 
                                  options.process_type);
   child_options.args.push_back(std::string("--") + cefipc::kIpcFdSwitch + "=" +
                                std::to_string(fds[1]));
-  if (options.uncaught_exception_stack_size > 0)
-    child_options.args.push_back(UncaughtExceptionStackSizeSwitch(options));
   child_options.args.insert(child_options.args.end(), options.switches.begin(),
                             options.switches.end());
+  if (options.uncaught_exception_stack_size > 0)
+    child_options.args.push_back(UncaughtExceptionStackSizeSwitch(options));
   child_options.inherit_fd = fds[1];
   child_options.stderr_path = options.stderr_path;
 

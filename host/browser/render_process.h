@@ -35,7 +35,7 @@ struct RenderProcessOptions {
   std::string executable;
   // CEF's sub-process type; empty starts the program without --type.
   std::string process_type = "renderer";
-  // --uncaught-exception-stack-size=<n>, passed when positive (CEF's
+  // --uncaught-exception-stack-size=<n>, passed last when positive (CEF's
   // uncaught_exception_stack_size browser setting).
   int uncaught_exception_stack_size = kDefaultUncaughtExceptionStackSize;
   // Further switches, verbatim ("--nuv-log-file=/tmp/x.log", "/Debug").

@@ -264,10 +264,10 @@ RunOutcome Runner::Run(std::string* error) {
   start["argv"].append(options_.subprocess_path);
   if (!process_options.process_type.empty())
     start["argv"].append("--type=" + process_options.process_type);
-  if (process_options.uncaught_exception_stack_size > 0)
-    start["argv"].append(UncaughtExceptionStackSizeSwitch(process_options));
   for (const std::string& arg : process_options.switches)
     start["argv"].append(arg);
+  if (process_options.uncaught_exception_stack_size > 0)
+    start["argv"].append(UncaughtExceptionStackSizeSwitch(process_options));
   start["hostWindow"] = relay_ ? relay_->handle() : window_.handle();
   if (relay_)
     start["hostWindowProcess"] = relay_->pid();
