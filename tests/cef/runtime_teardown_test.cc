@@ -7,6 +7,7 @@
 
 #include "cef/runtime/render_runtime.h"
 #include "include/cef_app.h"
+#include "include/cef_command_line.h"
 #include "include/cef_v8.h"
 
 namespace {
@@ -14,6 +15,8 @@ namespace {
 int g_handlers_destroyed = 0;
 int g_contexts_released = 0;
 int g_browsers_destroyed = 0;
+int g_uncaught = 0;
+int g_uncaught_frames = 0;
 
 class Handler : public CefRenderProcessHandler {
  public:
@@ -23,6 +26,14 @@ class Handler : public CefRenderProcessHandler {
     ++g_contexts_released;
   }
   void OnBrowserDestroyed(CefRefPtr<CefBrowser>) override { ++g_browsers_destroyed; }
+  void OnUncaughtException(CefRefPtr<CefBrowser>,
+                           CefRefPtr<CefFrame>,
+                           CefRefPtr<CefV8Context>,
+                           CefRefPtr<CefV8Exception>,
+                           CefRefPtr<CefV8StackTrace> stack) override {
+    if (++g_uncaught == 1)
+      g_uncaught_frames = stack ? stack->GetFrameCount() : -1;
+  }
 
  private:
   IMPLEMENT_REFCOUNTING(Handler);
@@ -111,6 +122,52 @@ TEST(RuntimeTeardown, ASecondRuntimeWorksAfterTheFirst) {
   EXPECT_EQ(42, retval->GetIntValue());
   EXPECT_FALSE(runtime->DeliverProcessMessage(-7, CefProcessMessage::Create("x")))
       << "without a handler nothing handles messages";
+}
+
+// As CEF: uncaught exceptions reach the handler only when the client asked
+// for a positive stack size, and their stack has at most that many frames.
+TEST(RuntimeTeardown, UncaughtExceptionsNeedAPositiveStackSize) {
+  const char kDeepThrow[] =
+      "function down(n) { if (n == 0) throw new Error('deep'); down(n - 1); } down(10);";
+  for (int size : {0, -5, 3}) {
+    g_uncaught = g_uncaught_frames = 0;
+    cefrt::RenderRuntimeSettings settings;
+    settings.uncaught_exception_stack_size = size;
+    auto runtime = cefrt::RenderRuntime::Create(new App(), nullptr, settings);
+    ASSERT_TRUE(runtime);
+    ASSERT_TRUE(runtime->CreateBrowser(1));
+    EXPECT_TRUE(runtime->CreateContext(1, 1, true, "", "var before = 1;"));
+    EXPECT_FALSE(runtime->RunPageScript(1, 1, kDeepThrow)) << "the script threw";
+    CefRefPtr<CefV8Context> context = runtime->GetBrowser(1)->GetMainFrame()->GetV8Context();
+    CefRefPtr<CefV8Value> retval;
+    CefRefPtr<CefV8Exception> exception;
+    EXPECT_FALSE(context->Eval("missing()", retval, exception));
+    EXPECT_TRUE(exception) << "Eval hands back its exception whatever the setting";
+    if (size > 0) {
+      EXPECT_EQ(2, g_uncaught) << size;
+      EXPECT_EQ(size, g_uncaught_frames);
+    } else {
+      EXPECT_EQ(0, g_uncaught) << size;
+    }
+  }
+}
+
+TEST(RuntimeTeardown, TheStackSizeSwitchIsReadAsChromiumReadsNumbers) {
+  auto size_of = [](const char* value) {
+    CefRefPtr<CefCommandLine> line = CefCommandLine::CreateCommandLine();
+    line->AppendSwitchWithValue("uncaught-exception-stack-size", value);
+    return cefrt::UncaughtExceptionStackSize(line);
+  };
+  EXPECT_EQ(10, size_of("10"));
+  EXPECT_EQ(7, size_of("  7"));
+  EXPECT_EQ(12, size_of("12frames"));
+  EXPECT_EQ(5, size_of("+5"));
+  EXPECT_EQ(-3, size_of("-3"));
+  EXPECT_EQ(0, size_of(""));
+  EXPECT_EQ(0, size_of("ten"));
+  EXPECT_EQ(2147483647, size_of("99999999999"));
+  EXPECT_EQ(0, cefrt::UncaughtExceptionStackSize(CefCommandLine::CreateCommandLine()));
+  EXPECT_EQ(0, cefrt::UncaughtExceptionStackSize(nullptr));
 }
 
 }  // namespace
