@@ -8,11 +8,17 @@
 
 #include "include/base/cef_basictypes.h"
 #include "include/base/cef_macros.h"
-#include "include/internal/cef_main_args.h"
 #include "include/internal/cef_ptr.h"
 #include "include/internal/cef_string.h"
 #include "include/internal/cef_types.h"
 #include "include/internal/cef_types_wrappers.h"
+
+// CefMainArgs and the other per-platform wrappers.
+#if defined(_WIN32)
+#include "include/internal/cef_win.h"
+#else
+#include "include/internal/cef_linux.h"
+#endif
 
 class CefBase {
  public:

@@ -4,7 +4,7 @@
 #ifndef NUV_SRC_APP_ENTRY_H_
 #define NUV_SRC_APP_ENTRY_H_
 
-#include "include/internal/cef_main_args.h"
+#include "include/cef_app.h"
 
 // Runs the whole sub-process. On POSIX `args` carries the argument vector,
 // which is also the command line the switches are read from; on Windows the

@@ -4,8 +4,8 @@
 #ifndef NUV_SRC_APP_ENTRY_PLATFORM_H_
 #define NUV_SRC_APP_ENTRY_PLATFORM_H_
 
+#include "include/cef_app.h"
 #include "include/cef_command_line.h"
-#include "include/internal/cef_main_args.h"
 
 // Fills `commandLine` with the whole process command line, program first: on
 // Windows from GetCommandLineW, on POSIX from the argument vector in `args`.

@@ -1,5 +1,5 @@
 // Process entry of nuv_subprocess on POSIX.
-#include "include/internal/cef_main_args.h"
+#include "include/cef_app.h"
 #include "src/app/entry.h"
 
 int main(int argc, char* argv[]) {

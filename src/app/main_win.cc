@@ -2,7 +2,7 @@
 // module instance is used, the command line is read again whole.
 #include <windows.h>
 
-#include "include/internal/cef_main_args.h"
+#include "include/cef_app.h"
 #include "src/app/entry.h"
 
 int APIENTRY wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
