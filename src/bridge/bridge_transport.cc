@@ -6,11 +6,11 @@
 #include "include/cef_task.h"
 #include "platform/atomic.h"
 #include "platform/message_window.h"
-#include "src/common/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/helper_window.h"
 #include "src/common/exception_text.h"
 #include "src/common/format_text.h"
+#include "src/common/process_global.h"
 #include "src/common/sync_object.h"
 
 volatile int32_t requestCounter = 0;
@@ -151,7 +151,9 @@ std::string SendBridgeRequest(uint32_t hostWindow,
 
 std::string TakeReply(int32_t browserId, int32_t requestId) {
   std::string reply;
-  GetHelperWindow(browserId)->TakeStoredReply(browserId, requestId, &reply);
+  // Looking for a reply never makes a helper window for the browser.
+  if (CNuvHelperWindowRef window = FindHelperWindow(browserId))
+    window->TakeStoredReply(browserId, requestId, &reply);
   return reply;
 }
 

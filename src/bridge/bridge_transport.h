@@ -53,7 +53,8 @@ std::string SendBridgeRequest(uint32_t hostWindow,
                               const std::string& text);
 
 // The reply filed for (browser id, request id) in the browser's helper
-// window, removed from the store; empty when none is filed.
+// window, removed from the store; empty when none is filed or the browser
+// has no helper window (none is created for the look).
 std::string TakeReply(int32_t browserId, int32_t requestId);
 
 // Release requests of host object proxies whose last reference went away.
