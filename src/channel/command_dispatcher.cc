@@ -6,12 +6,12 @@
 #include <string>
 
 #include "include/cef_values.h"
-#include "src/common/process_global.h"
 #include "src/bridge/callback_holder.h"
 #include "src/channel/page_execution.h"
 #include "src/channel/process_messages.h"
 #include "src/common/exception_text.h"
 #include "src/common/format_text.h"
+#include "src/common/process_global.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
 
@@ -58,15 +58,8 @@ template <typename Run>
 bool RunGuarded(NuvEncodeFailure* failure, Run run) {
   try {
     return run();
-  } catch (const std::bad_alloc& e) {
-    failure->reason = NuvEncodeFailure::Reason::kOutOfMemory;
-    failure->detail = e.what();
-  } catch (const std::exception& e) {
-    failure->reason = NuvEncodeFailure::Reason::kError;
-    failure->detail = e.what();
   } catch (...) {
-    failure->reason = NuvEncodeFailure::Reason::kError;
-    failure->detail = "an unknown exception";
+    NoteCurrentException(failure);
   }
   return false;
 }

@@ -1,5 +1,9 @@
 #include "src/values/encode_limit.h"
 
+#include <exception>
+#include <new>
+#include <stdexcept>
+
 #include "src/common/text_conv.h"
 
 namespace {
@@ -37,4 +41,22 @@ std::string DescribeEncodeFailure(const NuvEncodeFailure& failure, size_t limit)
       return "failed (" + failure.detail + ")";
   }
   return std::string();
+}
+
+void NoteCurrentException(NuvEncodeFailure* failure) {
+  try {
+    throw;
+  } catch (const std::bad_alloc& e) {
+    failure->reason = NuvEncodeFailure::Reason::kOutOfMemory;
+    failure->detail = e.what();
+  } catch (const std::length_error& e) {
+    failure->reason = NuvEncodeFailure::Reason::kOutOfMemory;
+    failure->detail = e.what();
+  } catch (const std::exception& e) {
+    failure->reason = NuvEncodeFailure::Reason::kError;
+    failure->detail = e.what();
+  } catch (...) {
+    failure->reason = NuvEncodeFailure::Reason::kError;
+    failure->detail = "an unknown exception";
+  }
 }

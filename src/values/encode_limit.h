@@ -35,6 +35,12 @@ struct NuvEncodeFailure {
 // the test). *out is set only on success.
 bool WideToUtf8Within(const char16_t* text, size_t length, size_t room, std::string* out);
 
+// Fills *failure from the exception being handled (call it only inside a
+// catch block): an allocation failure, or a text that would pass the
+// library's own size limit (std::length_error), is out of memory; anything
+// else is an error whose detail says what was thrown.
+void NoteCurrentException(NuvEncodeFailure* failure);
+
 // One phrase for log lines, e.g. "its value record passes the limit of
 // 67108848 bytes (an array of 4000000 elements)" or "out of memory
 // (std::bad_alloc)".

@@ -404,25 +404,6 @@ class CNuvTextEmitter {
   int32_t m_headBrowserId = 0;
 };
 
-// Fills *failure from the exception being handled.
-void NoteThrown(NuvEncodeFailure* failure) {
-  try {
-    throw;
-  } catch (const std::bad_alloc& e) {
-    failure->reason = NuvEncodeFailure::Reason::kOutOfMemory;
-    failure->detail = e.what();
-  } catch (const std::length_error& e) {
-    failure->reason = NuvEncodeFailure::Reason::kOutOfMemory;
-    failure->detail = e.what();
-  } catch (const std::exception& e) {
-    failure->reason = NuvEncodeFailure::Reason::kError;
-    failure->detail = e.what();
-  } catch (...) {
-    failure->reason = NuvEncodeFailure::Reason::kError;
-    failure->detail = "an unknown exception";
-  }
-}
-
 // Runs one walk of `value` with `emitter` inside its context; false (with
 // *failure) when it stopped at the limit or something was thrown.
 template <class Emitter>
@@ -443,7 +424,7 @@ bool WalkWithin(int32_t browserId,
       value = CefV8Value::CreateNull();
     walker.Walk(value);
   } catch (...) {
-    NoteThrown(failure);
+    NoteCurrentException(failure);
   }
   if (!failure->failed()) {
     if (filedCallbacks) {
