@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 
 namespace nuv {
 namespace platform {
@@ -14,12 +15,20 @@ struct DelayedCall::Impl {
   void* context = nullptr;
   HANDLE timer = nullptr;
   std::atomic<bool> ran{false};
+  // When the call is due by the steady clock: the timer queue counts in
+  // system ticks and may fire a fraction of a tick before it.
+  std::chrono::steady_clock::time_point due;
 };
 
 namespace {
 
 VOID CALLBACK RunDelayedCall(PVOID parameter, BOOLEAN /*timer_fired*/) {
   auto* impl = static_cast<DelayedCall::Impl*>(parameter);
+  // Never sooner than asked: wait out what is left of a fired-early tick.
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      impl->due - std::chrono::steady_clock::now() + std::chrono::microseconds(999));
+  if (left.count() > 0)
+    Sleep(static_cast<DWORD>(left.count()));
   impl->ran.store(true);
   impl->callback(impl->context);
 }
@@ -39,6 +48,7 @@ bool DelayedCall::Start(uint32_t delay_ms, Callback callback, void* context) {
     auto impl = std::make_shared<Impl>();
     impl->callback = callback;
     impl->context = context;
+    impl->due = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
     if (!CreateTimerQueueTimer(&impl->timer, nullptr, &RunDelayedCall, impl.get(), delay_ms, 0,
                                WT_EXECUTEONLYONCE))
       return false;
