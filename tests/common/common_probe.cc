@@ -73,6 +73,45 @@ void WriteTable(const std::u16string& path, const std::u16string& entry) {
   fclose(file);
 }
 
+// What the watch in the product relies on: a change counts once the system
+// has signalled it. Windows signals a change before the call that made it
+// returns; wine's server does so a moment later. So on Windows the probe
+// waits, after each change, until a change notification of its own on the
+// same folder has fired (the server signals every watcher of one change in
+// the same step), having first drained whatever was still pending, so that
+// a signal seen here always comes from a change made after the last
+// conversion. POSIX needs nothing: inotify queues the change synchronously.
+class ChangeSignal {
+ public:
+#if defined(_WIN32)
+  explicit ChangeSignal(const std::u16string& folder)
+      : handle_(FindFirstChangeNotificationW(
+            reinterpret_cast<const wchar_t*>(folder.c_str()),
+            TRUE,
+            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_SIZE |
+                FILE_NOTIFY_CHANGE_LAST_WRITE)) {}
+  ~ChangeSignal() {
+    if (handle_ != INVALID_HANDLE_VALUE)
+      FindCloseChangeNotification(handle_);
+  }
+  void Drain() {
+    while (handle_ != INVALID_HANDLE_VALUE && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0)
+      FindNextChangeNotification(handle_);
+  }
+  void Await() {
+    if (handle_ != INVALID_HANDLE_VALUE && WaitForSingleObject(handle_, 5000) == WAIT_OBJECT_0)
+      FindNextChangeNotification(handle_);
+  }
+
+ private:
+  HANDLE handle_;
+#else
+  explicit ChangeSignal(const std::u16string&) {}
+  void Drain() {}
+  void Await() {}
+#endif
+};
+
 }  // namespace
 
 int main(int argc, char** raw_argv) {
@@ -113,17 +152,21 @@ int main(int argc, char** raw_argv) {
     const std::u16string text = Utf8ToWide(argv[2]);
     const std::u16string folder = nuv::platform::GetModuleDirectory() + u"strconv";
     const std::u16string table = folder + u"/65001.txt";
+    std::u16string module_folder = nuv::platform::GetModuleDirectory();
+    module_folder.pop_back();
+    ChangeSignal signal(module_folder);
     std::string out = WideToUtf8(text);
-    nuv::platform::MakeDirectory(folder);
-    out += "|" + WideToUtf8(text);
-    for (const char16_t* entry : {u"a=x", u"b=y"}) {
-      WriteTable(table, entry);
+    auto change = [&](auto make_change) {
+      signal.Drain();
+      make_change();
+      signal.Await();
       out += "|" + WideToUtf8(text);
-    }
-    nuv::platform::RemoveFile(table);
-    out += "|" + WideToUtf8(text);
-    WriteTable(table, u"c=z");
-    out += "|" + WideToUtf8(text);
+    };
+    change([&] { nuv::platform::MakeDirectory(folder); });
+    for (const char16_t* entry : {u"a=x", u"b=y"})
+      change([&] { WriteTable(table, entry); });
+    change([&] { nuv::platform::RemoveFile(table); });
+    change([&] { WriteTable(table, u"c=z"); });
     fwrite(out.data(), 1, out.size(), stdout);
     return 0;
   }
