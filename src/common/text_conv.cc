@@ -12,13 +12,10 @@
 #include "platform/file_watch.h"
 #include "platform/module_path.h"
 #include "src/common/file_util.h"
+#include "src/common/substitution.h"
 #include "src/common/sync_object.h"
 
 namespace {
-
-// Substitution never grows a text beyond this many units: a hostile table
-// whose entries each double the text stops being applied here.
-constexpr size_t kMaxSubstitutedLength = 16u << 20;
 
 std::u16string UpToZero(const char16_t* text, size_t length) {
   size_t end = 0;
@@ -66,32 +63,6 @@ bool ReadTable(const std::u16string& path, std::u16string* units) {
   for (size_t i = 0; i < read / 2; ++i)
     (*units)[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
   return true;
-}
-
-void ApplyEntry(char16_t from, const std::u16string& to, std::u16string& text) {
-  if (to.empty() || to.find(from) != std::u16string::npos)
-    return;
-  if (to.size() == 1) {
-    for (char16_t& c : text) {
-      if (c == from)
-        c = to[0];
-    }
-    return;
-  }
-  size_t count = 0;
-  for (char16_t c : text)
-    count += c == from;
-  if (count == 0 || text.size() + count * (to.size() - 1) > kMaxSubstitutedLength)
-    return;
-  std::u16string result;
-  result.reserve(text.size() + count * (to.size() - 1));
-  for (char16_t c : text) {
-    if (c == from)
-      result += to;
-    else
-      result += c;
-  }
-  text.swap(result);
 }
 
 // Unit 0 is the byte-order mark; each line: character, separator,
@@ -166,8 +137,7 @@ CNuvUtf8TableCache& Utf8TableCache() {
 }
 
 void ApplyEntries(const std::vector<TableEntry>& entries, std::u16string& text) {
-  for (const TableEntry& entry : entries)
-    ApplyEntry(entry.from, entry.to, text);
+  ApplySubstitutions(entries, text);
 }
 
 }  // namespace

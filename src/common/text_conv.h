@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "src/common/substitution.h"
+
 constexpr uint32_t kCodePageAnsi = 0;  // the system's ANSI code page
 constexpr uint32_t kCodePageUtf8 = 65001;
 
@@ -39,10 +41,7 @@ class CNuvCharacterTableScope {
   CNuvCharacterTableScope(const CNuvCharacterTableScope&) = delete;
   CNuvCharacterTableScope& operator=(const CNuvCharacterTableScope&) = delete;
 
-  struct Entry {
-    char16_t from;
-    std::u16string to;
-  };
+  using Entry = CharacterSubstitution;
   // The entries of the UTF-8 table (empty without a table), read on first use.
   const std::vector<Entry>& Utf8Entries();
 

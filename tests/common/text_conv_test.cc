@@ -38,6 +38,26 @@ TEST(TextConvTest, MultiByteToWideTextCodePages) {
   EXPECT_EQ(MultiByteToWideText("caf\xE9", 51932), u"caf\u00e9");  // unknown: ANSI
 }
 
+// Each entry acts on the result of the ones before it, also on characters
+// that an earlier entry replaced and a later one brings back; an entry that
+// would pass the length limit is skipped and the ones after it still apply.
+TEST(SubstitutionTest, LaterEntriesSeeEarlierResultsAndTheLimit) {
+  std::u16string text = u"ab";
+  ApplyCharacterTableText(u"\uFEFFa=bc\r\nb=a\r\na=d\r\nc=", text);
+  EXPECT_EQ(text, u"dcd");
+
+  std::u16string doubling = u"\uFEFF";
+  for (char16_t c = u'a'; c < u'a' + 25; ++c)
+    doubling +=
+        std::u16string(1, c) + u"=" + std::u16string(2, static_cast<char16_t>(c + 1)) + u"\r\n";
+  doubling += u"y=Y\r\nz=Z";
+  text = u"a";
+  ApplyCharacterTableText(doubling, text);
+  // 24 doublings reach the limit exactly; the 25th (y=zz) is skipped, y=Y
+  // still applies and z=Z finds nothing.
+  EXPECT_EQ(text, std::u16string(16u << 20, u'Y'));
+}
+
 // The table lives beside the executable, so each case runs a copy of the
 // probe program in a directory of its own.
 class CharacterTableTest : public ::testing::Test {

@@ -64,10 +64,16 @@ void AddIniSeeds(std::vector<Seed>* seeds) {
 }
 
 void AddCharacterTableSeeds(std::vector<Seed>* seeds) {
-  // Table units (the first is the mark and is skipped), U+FFFF, then the text.
+  // Table units (the first is the mark and is skipped), U+FFFF, the text,
+  // U+FFFF, then entries for the substitution alone, one per line: the
+  // character, then its replacement.
   const std::string target = "fuzz_character_table";
   seeds->push_back({target, "file-order",
-                    Utf16Le(u"\uFEFFa=xy\r\nx=Z\r\nb=b!\r\nc=\r\nd=D" + kPartBreak + u"abcdx")});
+                    Utf16Le(u"\uFEFFa=xy\r\nx=Z\r\nb=b!\r\nc=\r\nd=D" + kPartBreak + u"abcdx" +
+                            kPartBreak + u"axy\nxZ\nbb!\nc\ndD")});
+  seeds->push_back({target, "doubling-chain",
+                    Utf16Le(u"\uFEFFa=bb\r\nb=cc\r\nc=dd\r\nd=ee\r\ne=ff" + kPartBreak + u"xay" +
+                            kPartBreak + u"abb\nbcc\ncdd\ndee\neff\nfa\nga")});
   seeds->push_back({target, "tab-separator", Utf16Le(u"\uFEFFe\t\u00e9" + kPartBreak + u"tee")});
   seeds->push_back({target, "typography",
                     Utf16Le(u"\uFEFF\u2018='\r\n\u2019='\r\n\u201c=\"\r\n\u201d=\"\r\n"
