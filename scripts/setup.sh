@@ -10,11 +10,14 @@ libnode_dir="$here/third_party/libnode"
 libnode_stamp="$libnode_dir/.unpacked"
 
 # Build tools and libraries that install normally (V8's runtime libraries
-# among them: ICU, libuv, c-ares, nghttp2, brotli, OpenSSL, zlib).
+# among them: ICU, libuv, c-ares, nghttp2, brotli, OpenSSL, zlib), and the
+# headless Chromium (with a font) in which a test loads nuv_client's --html
+# page.
 packages=(
   build-essential cmake make pkg-config python3 clang libfuzzer-14-dev libclang-rt-14-dev
   libjsoncpp-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libre2-dev
   libicu-dev libicu72 libuv1 libc-ares2 libnghttp2-14 libbrotli1 libssl3 zlib1g
+  chromium fonts-dejavu-core
 )
 
 # Another set-up (a second checkout, an unattended upgrade) may hold apt's

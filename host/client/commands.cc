@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "host/client/html_recorder.h"
 #include "host/client/interruption.h"
 #include "host/client/scenario.h"
 #include "host/client/scenario_runner.h"
@@ -53,6 +54,17 @@ struct Played {
   std::string problem;  // why the run failed or could not be played
   RunVerdict verdict;
 };
+
+// Opens the file an output option names before the run, so that a path
+// that cannot be written is a usage error, not a run lost at its end.
+bool OpenOutput(const char* option, const std::string& path, std::ofstream* file, Played* played) {
+  file->open(path, std::ios::trunc | std::ios::binary);
+  if (*file)
+    return true;
+  played->code = kExitUsage;
+  played->problem = std::string(option) + ": cannot write " + path + ": " + std::strerror(errno);
+  return false;
+}
 
 // Loads and plays one scenario. `out` (may be null) gets the transcript.
 Played Play(const std::string& path,
@@ -95,22 +107,37 @@ Played Play(const std::string& path,
   }
   std::ofstream trace_file;
   std::unique_ptr<TraceRecorder> trace;
+  std::ofstream html_file;
+  std::unique_ptr<HtmlRecorder> html;
+  const std::string title = path.substr(path.rfind('/') + 1);
   if (!options.trace_path.empty()) {
-    trace_file.open(options.trace_path, std::ios::trunc);
-    if (!trace_file) {
-      played.code = kExitUsage;
-      played.problem = "--trace: cannot write " + options.trace_path + ": " + std::strerror(errno);
+    if (!OpenOutput("--trace", options.trace_path, &trace_file, &played))
       return played;
-    }
-    trace = std::make_unique<TraceRecorder>(path.substr(path.rfind('/') + 1));
-    TraceRecorder* recorder = trace.get();
-    transcript.set_observer([recorder](const Json::Value& event) { recorder->Observe(event); });
+    trace = std::make_unique<TraceRecorder>(title);
+  }
+  if (!options.html_path.empty()) {
+    if (!OpenOutput("--html", options.html_path, &html_file, &played))
+      return played;
+    html = std::make_unique<HtmlRecorder>(title);
+  }
+  if (trace || html) {
+    transcript.set_observer([recorder = trace.get(), page = html.get()](const Json::Value& event) {
+      if (recorder)
+        recorder->Observe(event);
+      if (page)
+        page->Observe(event);
+    });
   }
   const RunOutcome outcome =
       RunScenario(scenario, runner_options, &transcript, &error, &played.verdict);
   if (trace && outcome == RunOutcome::kRan && !trace->Write(trace_file)) {
     played.code = kExitFailed;
     played.problem = "--trace: cannot write " + options.trace_path;
+    return played;
+  }
+  if (html && outcome == RunOutcome::kRan && !html->Write(html_file)) {
+    played.code = kExitFailed;
+    played.problem = "--html: cannot write " + options.html_path;
     return played;
   }
   switch (outcome) {

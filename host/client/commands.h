@@ -25,6 +25,9 @@ struct CommandOptions {
   std::string keep_dir;
   // run: where the run is written in the Trace Event Format, when not empty.
   std::string trace_path;
+  // run: where the page with the run's sequence diagram is written, when
+  // not empty.
+  std::string html_path;
 };
 
 int RunCommand(const std::string& scenario_path, const CommandOptions& options);

@@ -21,7 +21,7 @@ using nuv::host::kExitUsage;
 const char kUsage[] =
     "Usage:\n"
     "  nuv_client run SCENARIO.json [--pretty] [--strict] [--keep DIR] [--trace FILE]\n"
-    "                 [--subprocess PATH]\n"
+    "                 [--html FILE] [--subprocess PATH]\n"
     "  nuv_client check FOLDER [--keep DIR] [--subprocess PATH]\n"
     "  nuv_client --help\n"
     "\n"
@@ -47,6 +47,11 @@ const char kUsage[] =
     "  --trace FILE       run: also write the run to FILE in the Trace Event Format\n"
     "                     (load it in Perfetto or chrome://tracing): tracks for the\n"
     "                     client, the render process and the host window\n"
+    "  --html FILE        run: also write FILE, one self-contained HTML page with a\n"
+    "                     sequence diagram of the run (lifelines for the client, the\n"
+    "                     render process and the host window, an arrow per message,\n"
+    "                     bridge request and reply, a time axis; hover over or click\n"
+    "                     an arrow for its decoded payload)\n"
     "  --subprocess PATH  the sub-process executable (default: nuv_subprocess\n"
     "                     beside nuv_client)\n"
     "\n"
@@ -109,11 +114,14 @@ int main(int argc, char* argv[]) {
       options.pretty = true;
     } else if (arg == "--strict") {
       options.strict = true;  // (check is always strict)
-    } else if (arg == "--subprocess" || arg == "--keep" || (arg == "--trace" && command == "run")) {
+    } else if ((arg == "--trace" || arg == "--html") && command == "check") {
+      return UsageError(arg + " writes the file of one run: use it with run SCENARIO.json");
+    } else if (arg == "--subprocess" || arg == "--keep" || arg == "--trace" || arg == "--html") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
         return UsageError(arg + (arg == "--keep" ? " needs a folder" : " needs a path"));
       std::string& value = arg == "--keep"    ? options.keep_dir
                            : arg == "--trace" ? options.trace_path
+                           : arg == "--html"  ? options.html_path
                                               : options.subprocess_path;
       value = argv[++i];
     } else if (IsHelp(arg.c_str())) {
@@ -121,8 +129,9 @@ int main(int argc, char* argv[]) {
       return kExitOk;
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("unknown option \"" + arg + "\" for " + command + " (it takes " +
-                        (command == "run" ? "--pretty, --strict, --keep, --trace, --subprocess"
-                                          : "--strict, --keep, --subprocess") +
+                        (command == "run"
+                             ? "--pretty, --strict, --keep, --trace, --html, --subprocess"
+                             : "--strict, --keep, --subprocess") +
                         ")");
     } else if (target.empty()) {
       target = arg;
