@@ -1,6 +1,7 @@
 // The --html page's text handling on hand-made events: escaping of any bytes
 // a page can send, cutting without splitting characters, decoded payloads,
 // and the bounds that keep the page of a huge run small.
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -47,6 +48,22 @@ TEST(HtmlTextTest, EscapesMarkupAndMakesAnyBytesShowable) {
   EXPECT_EQ(fffd + fffd + fffd + fffd, EscapeHtml("\xF4\x90\x80\x80"));
   EXPECT_EQ(fffd + "a", EscapeHtml("\x80"
                                    "a"));
+}
+
+// Whatever the bytes, the escaped text is well-formed UTF-8 free of markup
+// and controls: escaping it again only escapes its own '&'s.
+TEST(HtmlTextTest, EscapedRandomBytesAreInert) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 5000; ++round) {
+    std::string bytes(random() % 48, '\0');
+    for (char& byte : bytes)
+      byte = static_cast<char>(random() % 4 == 0 ? 0xE0 + random() % 32 : random());
+    const std::string escaped = EscapeHtml(bytes);
+    std::string ampersands_escaped;
+    for (char c : escaped)
+      ampersands_escaped += c == '&' ? std::string("&amp;") : std::string(1, c);
+    ASSERT_EQ(ampersands_escaped, EscapeHtml(escaped)) << round;
+  }
 }
 
 TEST(HtmlTextTest, CutsAtCharacterBoundaries) {
