@@ -28,7 +28,7 @@ import tempfile
 CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
-    "--hide-scrollbars",
+    "--hide-scrollbars", "--disable-dev-shm-usage",
 ]
 ARROW_KINDS = ("send", "message", "request", "reply")
 SCREENSHOT_SIZE = (1640, 1000)
