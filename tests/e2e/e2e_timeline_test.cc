@@ -225,7 +225,7 @@ TEST(TimelineTest, FlowsTieEachRequestToItsAnswerAndReleasesAndGcsAreInstants) {
   EXPECT_EQ(1, gcs);
 }
 
-TEST(TimelineTest, AnUnwritableTraceFileIsRefusedBeforeTheRun) {
+TEST(TimelineTest, UnwritableOutputFilesAndOutputFilesOfCheckAreRefusedBeforeAnyRun) {
   std::string output;
   EXPECT_EQ(64, RunProgram(ClientPath(),
                            {"run", ExamplesDir() + "/one-plus-one.json", "--subprocess",
@@ -233,6 +233,21 @@ TEST(TimelineTest, AnUnwritableTraceFileIsRefusedBeforeTheRun) {
                            &output, 60000));
   EXPECT_NE(std::string::npos, output.find("--trace: cannot write /nonexistent/dir/trace.json"))
       << output;
+  EXPECT_EQ(64, RunProgram(ClientPath(),
+                           {"run", ExamplesDir() + "/one-plus-one.json", "--subprocess",
+                            SubprocessPath(), "--html", "/nonexistent/dir/run.html"},
+                           &output, 60000));
+  EXPECT_NE(std::string::npos, output.find("--html: cannot write /nonexistent/dir/run.html"))
+      << output;
+  // Each file is that of one run: check, which plays many, refuses them.
+  for (const char* option : {"--trace", "--html"}) {
+    EXPECT_EQ(64,
+              RunProgram(ClientPath(), {"check", ExamplesDir(), option, "/tmp/x"}, &output, 60000));
+    EXPECT_NE(std::string::npos,
+              output.find(std::string(option) +
+                          " writes the file of one run: use it with run SCENARIO.json"))
+        << output;
+  }
 }
 
 }  // namespace
