@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cef/runtime/browser_impl.h"
+#include "cef/runtime/misuse.h"
 #include "cef/runtime/runtime_internal.h"
 #include "cef/runtime/script_epoch.h"
 #include "cef/runtime/script_recursion.h"
@@ -378,6 +379,12 @@ CefRefPtr<CefBrowser> RenderRuntimeImpl::GetBrowser(int browser_id) {
 
 v8::Isolate* CurrentIsolate() {
   return t_isolate && t_serial == g_live_serial ? t_isolate : nullptr;
+}
+
+const char* NoIsolateReason() {
+  // t_serial stays set on a thread whose runtime has ended.
+  return t_serial ? "V8 isolate is not valid: the runtime of this thread has ended"
+                  : "called on incorrect thread: not the render thread of a live runtime";
 }
 
 CefRefPtr<CefRenderProcessHandler> CurrentHandler() {

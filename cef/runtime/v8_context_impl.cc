@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cef/runtime/browser_impl.h"
+#include "cef/runtime/misuse.h"
 #include "cef/runtime/script_epoch.h"
 #include "cef/runtime/script_recursion.h"
 
@@ -27,20 +28,36 @@ class CefV8ContextImpl : public CefV8Context {
 
   const std::shared_ptr<ContextState>& state() const { return state_; }
 
+  // CEF_V8_REQUIRE_VALID_HANDLE: the render thread of a live runtime and a
+  // context that has not been released. Reports the fault (debug builds)
+  // and answers false otherwise; |here| names the caller (CEFRT_HERE).
+  v8::Isolate* RequireValid(const char* here) {
+    v8::Isolate* isolate = CurrentIsolate();
+    if (!isolate) {
+      CEFRT_REPORT_MISUSE_AT(here, NoIsolateReason());
+      return nullptr;
+    }
+    if (!state_->valid) {
+      CEFRT_REPORT_MISUSE_AT(here, kHandleNotValid);
+      return nullptr;
+    }
+    return isolate;
+  }
+
   CefRefPtr<CefTaskRunner> GetTaskRunner() override { return nullptr; }
   bool IsValid() override { return CurrentIsolate() && state_->valid; }
   CefRefPtr<CefBrowser> GetBrowser() override;
   CefRefPtr<CefFrame> GetFrame() override;
   CefRefPtr<CefV8Value> GetGlobal() override {
-    v8::Isolate* isolate = CurrentIsolate();
-    if (!isolate || !state_->valid)
+    v8::Isolate* isolate = RequireValid(CEFRT_HERE);
+    if (!isolate)
       return nullptr;
     v8::HandleScope scope(isolate);
     return WrapValue(isolate, state_->context.Get(isolate)->Global(), state_);
   }
   bool Enter() override {
-    v8::Isolate* isolate = CurrentIsolate();
-    if (!isolate || !state_->valid)
+    v8::Isolate* isolate = RequireValid(CEFRT_HERE);
+    if (!isolate)
       return false;
     v8::HandleScope scope(isolate);
     v8::Local<v8::Context> context = state_->context.Get(isolate);
@@ -53,8 +70,7 @@ class CefV8ContextImpl : public CefV8Context {
   }
   bool Exit() override {
     v8::Isolate* isolate = CurrentIsolate();
-    if (!isolate)
-      return false;
+    CEFRT_REQUIRE_ISOLATE_RETURN(isolate, false);
     std::vector<EnteredContext>& stack = EnteredStack();
     if (stack.empty() || stack.back().state != state_) {
       LogError("CefV8Context::Exit: this context is not the most recently entered one");
@@ -71,8 +87,9 @@ class CefV8ContextImpl : public CefV8Context {
     return true;
   }
   bool IsSame(CefRefPtr<CefV8Context> that) override {
+    CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), false);
     std::shared_ptr<ContextState> other = StateOfWrapper(that);
-    return CurrentIsolate() && other && other == state_;
+    return other && other == state_;
   }
   bool Eval(const CefString& code,
             CefRefPtr<CefV8Value>& retval,
@@ -86,9 +103,13 @@ class CefV8ContextImpl : public CefV8Context {
 bool CefV8ContextImpl::Eval(const CefString& code,
                             CefRefPtr<CefV8Value>& retval,
                             CefRefPtr<CefV8Exception>& exception) {
-  v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate || !state_->valid || code.empty())
+  v8::Isolate* isolate = RequireValid(CEFRT_HERE);
+  if (!isolate)
     return false;
+  if (code.empty()) {
+    CEFRT_REPORT_MISUSE(kInvalidInput);
+    return false;
+  }
   v8::HandleScope scope(isolate);
   v8::Local<v8::Context> context = state_->context.Get(isolate);
   v8::Context::Scope context_scope(context);
@@ -120,11 +141,11 @@ bool CefV8ContextImpl::Eval(const CefString& code,
 }
 
 CefRefPtr<CefBrowser> CefV8ContextImpl::GetBrowser() {
-  return IsValid() ? state_->browser.get() : nullptr;
+  return RequireValid(CEFRT_HERE) ? state_->browser.get() : nullptr;
 }
 
 CefRefPtr<CefFrame> CefV8ContextImpl::GetFrame() {
-  return IsValid() ? state_->frame.get() : nullptr;
+  return RequireValid(CEFRT_HERE) ? state_->frame.get() : nullptr;
 }
 
 }  // namespace
@@ -161,7 +182,8 @@ using cefrt::internal::CurrentIsolate;
 
 CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate || !isolate->InContext())
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
+  if (!isolate->InContext())
     return nullptr;
   v8::HandleScope scope(isolate);
   return cefrt::internal::WrapContext(cefrt::internal::StateOf(isolate->GetCurrentContext()));
@@ -169,7 +191,8 @@ CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
 
 CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate || !isolate->InContext())
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
+  if (!isolate->InContext())
     return nullptr;
   v8::HandleScope scope(isolate);
   return cefrt::internal::WrapContext(
@@ -178,7 +201,8 @@ CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() {
 
 bool CefV8Context::InContext() {
   v8::Isolate* isolate = CurrentIsolate();
-  return isolate && isolate->InContext();
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, false);
+  return isolate->InContext();
 }
 
 bool CefRegisterExtension(const CefString& extension_name,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cef/runtime/browser_impl.h"
+#include "cef/runtime/misuse.h"
 
 namespace cefrt {
 namespace internal {
@@ -132,7 +133,8 @@ void ReportUncaughtException(v8::Local<v8::Message> message, v8::Local<v8::Value
 
 CefRefPtr<CefV8StackTrace> CefV8StackTrace::GetCurrent(int frame_limit) {
   v8::Isolate* isolate = cefrt::internal::CurrentIsolate();
-  if (!isolate || !isolate->InContext())
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
+  if (!isolate->InContext())
     return nullptr;
   v8::HandleScope scope(isolate);
   return cefrt::internal::MakeStackTrace(

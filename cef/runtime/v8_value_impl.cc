@@ -28,6 +28,7 @@
 #include <unordered_set>
 
 #include "cef/runtime/fresh_array.h"
+#include "cef/runtime/misuse.h"
 #include "cef/runtime/runtime_internal.h"
 #include "cef/runtime/script_epoch.h"
 #include "cef/runtime/script_recursion.h"
@@ -82,17 +83,21 @@ class CefV8ValueImpl final : public CefV8Value {
   }
 
   bool IsValid() override;
-  bool IsUndefined() override { return Test(kind_ == Kind::kUndefined, &v8::Value::IsUndefined); }
-  bool IsNull() override { return Test(kind_ == Kind::kNull, &v8::Value::IsNull); }
-  bool IsBool() override { return Test(kind_ == Kind::kBool, &v8::Value::IsBoolean); }
-  bool IsInt() override { return Test(is_integer(), &v8::Value::IsInt32); }
-  bool IsUInt() override { return Test(is_integer(), &v8::Value::IsUint32); }
-  bool IsDouble() override { return Test(is_number(), &v8::Value::IsNumber); }
-  bool IsDate() override { return Test(kind_ == Kind::kDate, &v8::Value::IsDate); }
-  bool IsString() override { return Test(kind_ == Kind::kString, &v8::Value::IsString); }
-  bool IsObject() override { return Test(false, &v8::Value::IsObject); }
-  bool IsArray() override { return Test(false, &v8::Value::IsArray); }
-  bool IsFunction() override { return Test(false, &v8::Value::IsFunction); }
+  bool IsUndefined() override {
+    return Test(kind_ == Kind::kUndefined, &v8::Value::IsUndefined, CEFRT_HERE);
+  }
+  bool IsNull() override { return Test(kind_ == Kind::kNull, &v8::Value::IsNull, CEFRT_HERE); }
+  bool IsBool() override { return Test(kind_ == Kind::kBool, &v8::Value::IsBoolean, CEFRT_HERE); }
+  bool IsInt() override { return Test(is_integer(), &v8::Value::IsInt32, CEFRT_HERE); }
+  bool IsUInt() override { return Test(is_integer(), &v8::Value::IsUint32, CEFRT_HERE); }
+  bool IsDouble() override { return Test(is_number(), &v8::Value::IsNumber, CEFRT_HERE); }
+  bool IsDate() override { return Test(kind_ == Kind::kDate, &v8::Value::IsDate, CEFRT_HERE); }
+  bool IsString() override {
+    return Test(kind_ == Kind::kString, &v8::Value::IsString, CEFRT_HERE);
+  }
+  bool IsObject() override { return Test(false, &v8::Value::IsObject, CEFRT_HERE); }
+  bool IsArray() override { return Test(false, &v8::Value::IsArray, CEFRT_HERE); }
+  bool IsFunction() override { return Test(false, &v8::Value::IsFunction, CEFRT_HERE); }
   bool IsSame(CefRefPtr<CefV8Value> that) override;
   bool GetBoolValue() override;
   int32 GetIntValue() override;
@@ -140,14 +145,31 @@ class CefV8ValueImpl final : public CefV8Value {
     v8::Local<v8::Context> context;
     v8::Local<v8::Object> object;
   };
-  bool BeginObject(ObjectEnv* env);
+  // |here| names the calling function in misuse reports (CEFRT_HERE).
+  bool BeginObject(ObjectEnv* env, const char* here);
   // A valid object on the render thread (no context needed).
-  bool ObjectUsable() { return is_object_ && IsValid(); }
+  bool ObjectUsable(const char* here) {
+    if (is_object_ && IsValid())
+      return true;
+    ReportObjectMisuse(here, false);
+    return false;
+  }
+  // Says why an object call cannot run, in the order CEF checks: the
+  // thread, a valid handle, an object, then (|needs_context|) a current
+  // context. Debug builds only.
+  void ReportObjectMisuse(const char* here, bool needs_context);
+  // As the index calls check it: a negative index is refused.
+  static bool IndexUsable(int index, const char* here) {
+    if (index >= 0)
+      return true;
+    CEFRT_REPORT_MISUSE_AT(here, kInvalidInput);
+    return false;
+  }
   // After an operation under |try_catch|: records the exception (and
   // rethrows it when asked to); true when one was caught.
   bool HasCaught(ObjectEnv* env, v8::TryCatch& try_catch);
   // |light| answers for a primitive held by value, |test| for a handle.
-  bool Test(bool light, bool (v8::Value::*test)() const);
+  bool Test(bool light, bool (v8::Value::*test)() const, const char* here);
   CefRefPtr<CefV8Value> Wrap(ObjectEnv* env, v8::Local<v8::Value> value);
   bool is_light() const { return kind_ != Kind::kHandle; }
   // A primitive held by value is usable on the render thread of the
@@ -432,10 +454,12 @@ bool CefV8ValueImpl::IsValid() {
          (!state_ || state_->valid);
 }
 
-bool CefV8ValueImpl::Test(bool light, bool (v8::Value::*test)() const) {
+bool CefV8ValueImpl::Test(bool light, bool (v8::Value::*test)() const, const char* here) {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
+  if (!isolate) {
+    CEFRT_REPORT_MISUSE_AT(here, NoIsolateReason());
     return false;
+  }
   if (is_light())
     return light && LightUsable();
   if (FreshUsable())
@@ -450,8 +474,9 @@ bool CefV8ValueImpl::Test(bool light, bool (v8::Value::*test)() const) {
 
 bool CefV8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
   v8::Isolate* isolate = CurrentIsolate();
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, false);
   CefV8ValueImpl* other = Impl(that);
-  if (!isolate || !other)
+  if (!other)
     return false;
   if (is_light() || other->is_light()) {
     // A primitive held by value is never the same as a handle: those are
@@ -471,8 +496,7 @@ bool CefV8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
 
 bool CefV8ValueImpl::GetBoolValue() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return false;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, false);
   if (is_light())
     return kind_ == Kind::kBool && LightUsable() && bool_;
   v8::HandleScope scope(isolate);
@@ -482,38 +506,35 @@ bool CefV8ValueImpl::GetBoolValue() {
 
 int32 CefV8ValueImpl::GetIntValue() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return 0;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, 0);
   // Only an int or a uint has an integer value (a handle is never a number).
   return is_integer() && LightUsable() ? static_cast<int32>(integer_bits()) : 0;
 }
 
 uint32 CefV8ValueImpl::GetUIntValue() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return 0;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, 0);
   return is_integer() && LightUsable() ? integer_bits() : 0;
 }
 
 double CefV8ValueImpl::GetDoubleValue() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return 0;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, 0);
   return is_number() && LightUsable() ? number_ : 0;
 }
 
 CefTime CefV8ValueImpl::GetDateValue() {
   // What CEF answers for anything but a date: the time of 0 seconds, which
   // its time conversion breaks down as 1601-01-01.
-  if (CurrentIsolate() && kind_ == Kind::kDate && LightUsable())
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), CefTime(0.0));
+  if (kind_ == Kind::kDate && LightUsable())
     return date_;
   return CefTime(0.0);
 }
 
 CefString CefV8ValueImpl::GetStringValue() {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return CefString();
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, CefString());
   if (is_light())
     return kind_ == Kind::kString && LightUsable() ? string_ : CefString();
   v8::HandleScope scope(isolate);
@@ -521,19 +542,38 @@ CefString CefV8ValueImpl::GetStringValue() {
   return !v.IsEmpty() && v->IsString() ? ToCefString(isolate, v) : CefString();
 }
 
-bool CefV8ValueImpl::BeginObject(ObjectEnv* env) {
+bool CefV8ValueImpl::BeginObject(ObjectEnv* env, const char* here) {
   env->isolate = CurrentIsolate();
-  if (!env->isolate || !is_object_)
+  if (!env->isolate || !is_object_) {
+    ReportObjectMisuse(here, true);
     return false;
+  }
   env->scope.emplace(env->isolate);
   env->context = env->isolate->GetCurrentContext();
   // is_object_ was answered by V8 when the handle was taken, and a handle
   // never changes what it refers to.
   v8::Local<v8::Value> v = Handle(env->isolate);
-  if (env->context.IsEmpty() || v.IsEmpty())
+  if (env->context.IsEmpty() || v.IsEmpty()) {
+    ReportObjectMisuse(here, true);
     return false;
+  }
   env->object = v.As<v8::Object>();
   return true;
+}
+
+void CefV8ValueImpl::ReportObjectMisuse(const char* here, bool needs_context) {
+  if (!kReportMisuse)
+    return;
+  v8::Isolate* isolate = CurrentIsolate();
+  // A primitive has no handle in CEF ("V8 handle is not valid" there); the
+  // report names the actual fault.
+  const char* what = !isolate                                 ? NoIsolateReason()
+                     : !is_object_                            ? kNotAnObject
+                     : !IsValid()                             ? kHandleNotValid
+                     : needs_context && !isolate->InContext() ? kNoCurrentContext
+                                                              : nullptr;
+  if (what)
+    CEFRT_REPORT_MISUSE_AT(here, what);
 }
 
 bool CefV8ValueImpl::HasCaught(ObjectEnv* env, v8::TryCatch& try_catch) {
@@ -555,31 +595,32 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::Wrap(ObjectEnv* env, v8::Local<v8::Value> 
 
 bool CefV8ValueImpl::IsUserCreated() {
   ObjectEnv env;
-  return BeginObject(&env) && TrackerOf(env.isolate, env.context, env.object) != nullptr;
+  return BeginObject(&env, CEFRT_HERE) &&
+         TrackerOf(env.isolate, env.context, env.object) != nullptr;
 }
 
 // The exception state of an object needs no current context in CEF.
 bool CefV8ValueImpl::HasException() {
-  return ObjectUsable() && last_exception_ != nullptr;
+  return ObjectUsable(CEFRT_HERE) && last_exception_ != nullptr;
 }
 
 CefRefPtr<CefV8Exception> CefV8ValueImpl::GetException() {
-  return ObjectUsable() ? last_exception_ : nullptr;
+  return ObjectUsable(CEFRT_HERE) ? last_exception_ : nullptr;
 }
 
 bool CefV8ValueImpl::ClearException() {
-  if (!ObjectUsable())
+  if (!ObjectUsable(CEFRT_HERE))
     return false;
   last_exception_ = nullptr;
   return true;
 }
 
 bool CefV8ValueImpl::WillRethrowExceptions() {
-  return ObjectUsable() && rethrow_;
+  return ObjectUsable(CEFRT_HERE) && rethrow_;
 }
 
 bool CefV8ValueImpl::SetRethrowExceptions(bool rethrow) {
-  if (!ObjectUsable())
+  if (!ObjectUsable(CEFRT_HERE))
     return false;
   rethrow_ = rethrow;
   return true;
@@ -587,7 +628,7 @@ bool CefV8ValueImpl::SetRethrowExceptions(bool rethrow) {
 
 bool CefV8ValueImpl::HasValue(const CefString& key) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return false;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -597,7 +638,7 @@ bool CefV8ValueImpl::HasValue(const CefString& key) {
 
 bool CefV8ValueImpl::HasValue(int index) {
   ObjectEnv env;
-  if (index < 0 || !BeginObject(&env))
+  if (!IndexUsable(index, CEFRT_HERE) || !BeginObject(&env, CEFRT_HERE))
     return false;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -607,7 +648,7 @@ bool CefV8ValueImpl::HasValue(int index) {
 
 bool CefV8ValueImpl::DeleteValue(const CefString& key) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return false;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -618,7 +659,7 @@ bool CefV8ValueImpl::DeleteValue(const CefString& key) {
 
 bool CefV8ValueImpl::DeleteValue(int index) {
   ObjectEnv env;
-  if (index < 0 || !BeginObject(&env))
+  if (!IndexUsable(index, CEFRT_HERE) || !BeginObject(&env, CEFRT_HERE))
     return false;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -629,7 +670,7 @@ bool CefV8ValueImpl::DeleteValue(int index) {
 
 CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(const CefString& key) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return nullptr;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -642,7 +683,7 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(const CefString& key) {
 
 CefRefPtr<CefV8Value> CefV8ValueImpl::GetValue(int index) {
   ObjectEnv env;
-  if (index < 0 || !BeginObject(&env))
+  if (!IndexUsable(index, CEFRT_HERE) || !BeginObject(&env, CEFRT_HERE))
     return nullptr;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -658,8 +699,12 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
                               PropertyAttribute attribute) {
   ObjectEnv env;
   v8::Local<v8::Value> v;
-  if (!BeginObject(&env) || !UnwrapValue(value, env.isolate, &v))
+  if (!BeginObject(&env, CEFRT_HERE))
     return false;
+  if (!UnwrapValue(value, env.isolate, &v)) {
+    CEFRT_REPORT_MISUSE(kInvalidInput);
+    return false;
+  }
   if (attribute == V8_PROPERTY_ATTRIBUTE_NONE) {
     // As CEF: a plain assignment, so setters, accessors and proxies run.
     ScriptRunScope script;
@@ -682,8 +727,12 @@ bool CefV8ValueImpl::SetValue(int index, CefRefPtr<CefV8Value> value) {
     return true;
   ObjectEnv env;
   v8::Local<v8::Value> v;
-  if (index < 0 || !BeginObject(&env) || !UnwrapValue(value, env.isolate, &v))
+  if (!IndexUsable(index, CEFRT_HERE) || !BeginObject(&env, CEFRT_HERE))
     return false;
+  if (!UnwrapValue(value, env.isolate, &v)) {
+    CEFRT_REPORT_MISUSE(kInvalidInput);
+    return false;
+  }
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
   try_catch.SetVerbose(true);
@@ -695,7 +744,7 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
                               AccessControl settings,
                               PropertyAttribute attribute) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return false;
   Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
   if (!tracker || !tracker->accessor)
@@ -718,7 +767,7 @@ bool CefV8ValueImpl::SetValue(const CefString& key,
 
 bool CefV8ValueImpl::GetKeys(std::vector<CefString>& keys) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return false;
   ScriptRunScope script;
   v8::TryCatch try_catch(env.isolate);
@@ -744,7 +793,7 @@ bool CefV8ValueImpl::GetKeys(std::vector<CefString>& keys) {
 
 bool CefV8ValueImpl::SetUserData(CefRefPtr<CefBase> user_data) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return false;
   Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
   if (!tracker)
@@ -756,7 +805,7 @@ bool CefV8ValueImpl::SetUserData(CefRefPtr<CefBase> user_data) {
 
 CefRefPtr<CefBase> CefV8ValueImpl::GetUserData() {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return nullptr;
   Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
   return tracker ? tracker->user_data : nullptr;
@@ -764,7 +813,7 @@ CefRefPtr<CefBase> CefV8ValueImpl::GetUserData() {
 
 int CefV8ValueImpl::GetExternallyAllocatedMemory() {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return 0;
   Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
   return tracker ? tracker->external_memory : 0;
@@ -772,7 +821,7 @@ int CefV8ValueImpl::GetExternallyAllocatedMemory() {
 
 int CefV8ValueImpl::AdjustExternallyAllocatedMemory(int change_in_bytes) {
   ObjectEnv env;
-  if (!BeginObject(&env))
+  if (!BeginObject(&env, CEFRT_HERE))
     return 0;
   Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
   if (!tracker)
@@ -792,25 +841,40 @@ int CefV8ValueImpl::AdjustExternallyAllocatedMemory(int change_in_bytes) {
 int CefV8ValueImpl::GetArrayLength() {
   if (FreshUsable()) {
     v8::Isolate* isolate = CurrentIsolate();
-    return isolate && isolate->InContext() ? static_cast<int>(fresh_->length()) : 0;
+    if (isolate && isolate->InContext())
+      return static_cast<int>(fresh_->length());
+    ReportObjectMisuse(CEFRT_HERE, true);
+    return 0;
   }
   ObjectEnv env;
-  if (!BeginObject(&env) || !env.object->IsArray())
+  if (!BeginObject(&env, CEFRT_HERE))
     return 0;
+  if (!env.object->IsArray()) {
+    CEFRT_REPORT_MISUSE(kNotAnArray);
+    return 0;
+  }
   return static_cast<int>(env.object.As<v8::Array>()->Length());
 }
 
 CefString CefV8ValueImpl::GetFunctionName() {
   ObjectEnv env;
-  if (!BeginObject(&env) || !env.object->IsFunction())
+  if (!BeginObject(&env, CEFRT_HERE))
     return CefString();
+  if (!env.object->IsFunction()) {
+    CEFRT_REPORT_MISUSE(kNotAFunction);
+    return CefString();
+  }
   return ToCefString(env.isolate, env.object.As<v8::Function>()->GetName());
 }
 
 CefRefPtr<CefV8Handler> CefV8ValueImpl::GetFunctionHandler() {
   ObjectEnv env;
-  if (!BeginObject(&env) || !env.object->IsFunction())
+  if (!BeginObject(&env, CEFRT_HERE))
     return nullptr;
+  if (!env.object->IsFunction()) {
+    CEFRT_REPORT_MISUSE(kNotAFunction);
+    return nullptr;
+  }
   Tracker* tracker = TrackerOf(env.isolate, env.context, env.object);
   return tracker ? tracker->handler : nullptr;
 }
@@ -824,31 +888,42 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8
                                                                  CefRefPtr<CefV8Value> object,
                                                                  const CefV8ValueList& arguments) {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
   v8::HandleScope scope(isolate);
   v8::Local<v8::Value> self = Handle(isolate);
-  if (self.IsEmpty() || !self->IsFunction())
+  if (self.IsEmpty()) {
+    ReportObjectMisuse(CEFRT_HERE, false);
     return nullptr;
+  }
+  if (!self->IsFunction()) {
+    CEFRT_REPORT_MISUSE(kNotAFunction);
+    return nullptr;
+  }
   ObjectEnv env;
   env.isolate = isolate;
   env.object = self.As<v8::Object>();
   if (context) {
     std::shared_ptr<ContextState> state = StateOfWrapper(context);
-    if (!state || !state->valid)
+    if (!state || !state->valid) {
+      CEFRT_REPORT_MISUSE("invalid V8 context parameter");
       return nullptr;
+    }
     env.context = state->context.Get(isolate);
   } else {
     env.context = isolate->GetCurrentContext();
   }
-  if (env.context.IsEmpty())
+  if (env.context.IsEmpty()) {
+    CEFRT_REPORT_MISUSE(kNoCurrentContext);
     return nullptr;
+  }
   v8::Context::Scope context_scope(env.context);
 
   v8::Local<v8::Value> receiver;
   if (object) {
-    if (!UnwrapValue(object, env.isolate, &receiver) || !receiver->IsObject())
+    if (!UnwrapValue(object, env.isolate, &receiver) || !receiver->IsObject()) {
+      CEFRT_REPORT_MISUSE("invalid V8 object parameter");
       return nullptr;
+    }
   } else {
     receiver = env.context->Global();
   }
@@ -856,8 +931,10 @@ CefRefPtr<CefV8Value> CefV8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8
   argv.reserve(arguments.size());
   for (const auto& argument : arguments) {
     v8::Local<v8::Value> v;
-    if (!UnwrapValue(argument, env.isolate, &v))
+    if (!UnwrapValue(argument, env.isolate, &v)) {
+      CEFRT_REPORT_MISUSE("invalid V8 arguments parameter");
       return nullptr;
+    }
     argv.push_back(v);
   }
 
@@ -1005,32 +1082,37 @@ using Kind = CefV8ValueImpl::Kind;
 
 // Primitives need only the render thread.
 CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
-  return CurrentIsolate() ? new CefV8ValueImpl(Kind::kUndefined) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return new CefV8ValueImpl(Kind::kUndefined);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateNull() {
-  return CurrentIsolate() ? new CefV8ValueImpl(Kind::kNull) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return new CefV8ValueImpl(Kind::kNull);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
-  return CurrentIsolate() ? cefrt::internal::MakeBool(value) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return cefrt::internal::MakeBool(value);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
-  return CurrentIsolate() ? cefrt::internal::MakeNumber(Kind::kInt, value) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return cefrt::internal::MakeNumber(Kind::kInt, value);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
-  return CurrentIsolate() ? cefrt::internal::MakeNumber(Kind::kUInt, value) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return cefrt::internal::MakeNumber(Kind::kUInt, value);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
-  return CurrentIsolate() ? cefrt::internal::MakeNumber(Kind::kDouble, value) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return cefrt::internal::MakeNumber(Kind::kDouble, value);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
-  if (!CurrentIsolate())
-    return nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
   auto* made = new CefV8ValueImpl(Kind::kString);
   if (value.length() > static_cast<size_t>(v8::String::kMaxLength))
     cefrt::internal::LogError("a text is too long for a script string; the empty string is used");
@@ -1042,17 +1124,19 @@ CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
 // As CEF: a date needs only the render thread; it becomes a script Date
 // when it is handed to script.
 CefRefPtr<CefV8Value> CefV8Value::CreateDate(const CefTime& date) {
-  return CurrentIsolate() ? cefrt::internal::MakeDate(date) : nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(CurrentIsolate(), nullptr);
+  return cefrt::internal::MakeDate(date);
 }
 
 CefRefPtr<CefV8Value> CefV8Value::CreateObject(CefRefPtr<CefV8Accessor> accessor) {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
   v8::HandleScope scope(isolate);
   v8::Local<v8::Context> context = isolate->GetCurrentContext();
-  if (context.IsEmpty())
+  if (context.IsEmpty()) {
+    CEFRT_REPORT_MISUSE(cefrt::internal::kNoCurrentContext);
     return nullptr;
+  }
   v8::Local<v8::Object> object = v8::Object::New(isolate);
   auto tracker = std::make_unique<cefrt::internal::Tracker>();
   tracker->accessor = accessor;
@@ -1063,12 +1147,13 @@ CefRefPtr<CefV8Value> CefV8Value::CreateObject(CefRefPtr<CefV8Accessor> accessor
 
 CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate)
-    return nullptr;
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
   v8::HandleScope scope(isolate);
   v8::Local<v8::Context> context = isolate->GetCurrentContext();
-  if (context.IsEmpty())
+  if (context.IsEmpty()) {
+    CEFRT_REPORT_MISUSE(cefrt::internal::kNoCurrentContext);
     return nullptr;
+  }
   std::shared_ptr<cefrt::internal::ContextState> state = CurrentState();
   if (state && length > 0 && length <= cefrt::internal::FreshArray::kMaxLength) {
     return new CefV8ValueImpl(
@@ -1081,12 +1166,17 @@ CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
 CefRefPtr<CefV8Value> CefV8Value::CreateFunction(const CefString& name,
                                                  CefRefPtr<CefV8Handler> handler) {
   v8::Isolate* isolate = CurrentIsolate();
-  if (!isolate || !handler)
+  CEFRT_REQUIRE_ISOLATE_RETURN(isolate, nullptr);
+  if (!handler) {
+    CEFRT_REPORT_MISUSE("invalid parameter");
     return nullptr;
+  }
   v8::HandleScope scope(isolate);
   v8::Local<v8::Context> context = isolate->GetCurrentContext();
-  if (context.IsEmpty())
+  if (context.IsEmpty()) {
+    CEFRT_REPORT_MISUSE(cefrt::internal::kNoCurrentContext);
     return nullptr;
+  }
   auto tracker = std::make_unique<cefrt::internal::Tracker>();
   tracker->handler = handler;
   tracker->function_name = name;

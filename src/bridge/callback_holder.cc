@@ -5,6 +5,7 @@
 #include "src/values/json_access.h"
 #include "src/values/json_text.h"
 #include "src/values/json_to_v8.h"
+#include "src/values/render_thread_check.h"
 
 CNuvV8CallbackObjectHolder::CNuvV8CallbackObjectHolder(CefRefPtr<CefV8Context> context,
                                                        CefRefPtr<CefV8Value> function,
@@ -20,6 +21,7 @@ CNuvV8CallbackObjectHolder::~CNuvV8CallbackObjectHolder() {
 }
 
 void CNuvV8CallbackObjectHolder::RegisterCallback() {
+  NUV_REQUIRE_RENDER_THREAD_RETURN();
   CefRefPtr<CNuvV8CallbackObjectHolder> self(this);
   CNuvHelperWindowRef window = GetHelperWindow(m_browserId);
   CefRefPtr<CNuvV8CallbackObjectHolder> previous;
@@ -37,6 +39,7 @@ CefRefPtr<CefV8Value> CNuvV8CallbackObjectHolder::Invoke(const CefV8ValueList& a
 }
 
 CefRefPtr<CNuvV8CallbackObjectHolder> FindCallback(int32_t browserId, int32_t objectId) {
+  NUV_REQUIRE_RENDER_THREAD_RETURN(nullptr);
   CNuvHelperWindowRef window = FindHelperWindow(browserId);
   if (!window)
     return nullptr;
@@ -46,6 +49,7 @@ CefRefPtr<CNuvV8CallbackObjectHolder> FindCallback(int32_t browserId, int32_t ob
 }
 
 void ForgetCallback(int32_t browserId, int32_t objectId) {
+  NUV_REQUIRE_RENDER_THREAD_RETURN();
   CNuvHelperWindowRef window = FindHelperWindow(browserId);
   if (!window)
     return;
@@ -62,6 +66,7 @@ void ForgetCallback(int32_t browserId, int32_t objectId) {
 void InvokeCallbackFromHost(uint32_t hostWindow,
                             int32_t browserId,
                             const std::u16string& jsonText) {
+  NUV_REQUIRE_RENDER_THREAD_RETURN();
   Json::Value call;
   if (!ParseJsonText(WideToUtf8(jsonText), &call))
     return;

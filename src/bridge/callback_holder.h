@@ -10,10 +10,13 @@
 
 #include "include/cef_v8.h"
 
+// Render thread only, all of it: the registry has no lock. Each function
+// checks its thread and does nothing (or finds nothing) elsewhere.
 class CNuvV8CallbackObjectHolder : public CefBase {
  public:
   // Stores the four values and files the holder in the registry of
-  // `browserId` under `objectId` (replacing a holder filed there before).
+  // `browserId` under `objectId` (replacing a holder filed there before);
+  // off the render thread it is filed nowhere.
   CNuvV8CallbackObjectHolder(CefRefPtr<CefV8Context> context,
                              CefRefPtr<CefV8Value> function,
                              int32_t browserId,

@@ -58,7 +58,8 @@ class CNuvChromeBrowserComHelperWindow_RendererSide : public CefBase,
   bool TakeStoredReply(int32_t browserId, int32_t requestId, std::string* text);
   size_t GetStoredReplyCount() const { return m_replies.size(); }
 
-  // The browser's page callbacks, by identifier. Render thread only.
+  // The browser's page callbacks, by identifier. Render thread only: the
+  // registry functions of callback_holder.h check it before they get here.
   CallbackMap& GetCallbacks() { return m_callbacks; }
 
  private:

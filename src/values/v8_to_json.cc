@@ -13,6 +13,7 @@
 #include "src/values/encode_limit.h"
 #include "src/values/object_id_counter.h"
 #include "src/values/record_text_writer.h"
+#include "src/values/render_thread_check.h"
 #include "src/values/scoped_context.h"
 #include "src/values/value_bridge.h"
 #include "src/values/value_record.h"
@@ -446,6 +447,7 @@ bool WalkWithin(int32_t browserId,
 Json::Value V8ValueToJson(int32_t browserId,
                           CefRefPtr<CefV8Context> context,
                           CefRefPtr<CefV8Value> value) {
+  NUV_REQUIRE_RENDER_THREAD_RETURN(Json::Value());
   NuvEncodeFailure failure;
   CNuvJsonEmitter emitter;
   if (!WalkWithin(browserId, context, value, &emitter, kMaxRecordTextSize, &failure))
@@ -463,6 +465,12 @@ bool AppendV8ValueRecordText(int32_t browserId,
   NuvEncodeFailure ignored;
   if (!failure)
     failure = &ignored;
+  if (!NUV_ON_RENDER_THREAD()) {
+    *failure = NuvEncodeFailure();
+    failure->reason = NuvEncodeFailure::Reason::kError;
+    failure->detail = NUV_WRONG_THREAD_TEXT;
+    return false;
+  }
   const size_t start = out->size();
   CNuvTextEmitter emitter(out, limit);
   if (WalkWithin(browserId, context, value, &emitter, limit, failure, filedCallbacks))

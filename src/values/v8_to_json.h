@@ -18,8 +18,9 @@
 // plain page object, an array nested deeper than kMaxArrayNesting or
 // containing itself) as "NuvValueUnknown". A value whose record text would
 // pass kMaxRecordTextSize bytes, or whose encoding runs out of memory, gives
-// JSON null. Must run on the render thread; `context` is entered for the
-// conversion when it is not the current one.
+// JSON null. Render thread only: elsewhere every form fails (JSON null,
+// empty text, false with an error). `context` is entered for the conversion
+// when it is not the current one.
 Json::Value V8ValueToJson(int32_t browserId,
                           CefRefPtr<CefV8Context> context,
                           CefRefPtr<CefV8Value> value);
