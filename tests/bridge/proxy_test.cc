@@ -3,11 +3,15 @@
 // a real message window on the test's thread.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/bridge_requests.h"
 #include "src/bridge/bridge_transport.h"
 #include "src/bridge/callback_holder.h"
 #include "src/bridge/helper_window.h"
+#include "src/common/contract_check.h"
 #include "src/values/json_to_v8.h"
 #include "src/values/object_id_counter.h"
 #include "src/values/v8_to_json.h"
@@ -265,6 +269,34 @@ TEST_F(ProxyTest, CallbacksFromTheHostRunInTheirOwnContext) {
   InvokeCallbackFromHost(host_.handle(), browser_,
                          u"{\"objectId\":" + std::u16string(badId.begin(), badId.end()) + u"}");
   EXPECT_TRUE(host_.requests().empty());
+}
+
+// The registry and the encoder are render thread only: another thread finds
+// nothing, files nothing, encodes nothing, and debug builds say so.
+TEST_F(ProxyTest, RenderThreadOnlyFunctionsRefuseOtherThreads) {
+  Exec("function kept() {}");
+  CefRefPtr<CefV8Value> kept = Eval(context_, "kept");
+  const int32_t id = V8ValueToJson(browser_, context_, kept)["value"].asInt();
+  ASSERT_TRUE(FindCallback(browser_, id));
+
+  testing::internal::CaptureStderr();
+  std::thread([&] {
+    EXPECT_FALSE(FindCallback(browser_, id));
+    ForgetCallback(browser_, id);
+    EXPECT_TRUE(V8ValueToJson(browser_, context_, kept).isNull());
+    std::string text = "x";
+    NuvEncodeFailure failure;
+    EXPECT_FALSE(AppendV8ValueRecordText(browser_, context_, kept, 100, &text, &failure));
+    EXPECT_EQ("x", text);
+    EXPECT_EQ(NuvEncodeFailure::Reason::kError, failure.reason);
+  }).join();
+  const std::string wrong = ": called on invalid thread (not the render thread)\n";
+  EXPECT_EQ(NUV_CONTRACT_REPORTS
+                ? "nuv: FindCallback" + wrong + "nuv: ForgetCallback" + wrong +
+                      "nuv: V8ValueToJson" + wrong + "nuv: AppendV8ValueRecordText" + wrong
+                : std::string(),
+            testing::internal::GetCapturedStderr());
+  EXPECT_TRUE(FindCallback(browser_, id)) << "the other thread changed nothing";
 }
 
 TEST_F(ProxyTest, ArgumentListTexts) {
