@@ -4,12 +4,13 @@
 #include <new>
 #include <vector>
 
-#include "src/common/process_global.h"
 #include "src/bridge/bridge_packet.h"
 #include "src/bridge/bridge_transport.h"
 #include "src/bridge/callback_holder.h"
 #include "src/bridge/helper_window.h"
+#include "src/common/exception_text.h"
 #include "src/common/format_text.h"
+#include "src/common/process_global.h"
 #include "src/common/text_conv.h"
 #include "src/values/cef_text.h"
 #include "src/values/json_access.h"
@@ -179,8 +180,20 @@ NuvNamedObjects RequestNamedObjects(uint32_t hostWindow,
 }
 
 void RequestReleaseObject(uint32_t hostWindow, int32_t browserId, int32_t objectId) {
-  ExchangeBridgeRequest(hostWindow, BRIDGE_RELEASE_OBJECT, browserId, objectId, std::string(),
-                        std::string());
+  try {
+    ExchangeBridgeRequest(hostWindow, BRIDGE_RELEASE_OBJECT, browserId, objectId, std::string(),
+                          std::string(), NuvReplyAddress::kExistingHelperWindow);
+  } catch (...) {
+    const std::u16string why = CurrentExceptionText();
+    NuvBridgeRequestInfo request;
+    request.kind = BRIDGE_RELEASE_OBJECT;
+    request.browserId = browserId;
+    request.objectId = objectId;
+    WriteLogNoThrow([&] {
+      return FormatText(std::u16string(u"bridge request failed: %1: %2"),
+                        DescribeBridgeRequest(request), why);
+    });
+  }
 }
 
 CefRefPtr<CefV8Value> RequestGetProperty(uint32_t hostWindow,

@@ -21,6 +21,11 @@ NuvNamedObjects RequestNamedObjects(uint32_t hostWindow,
                                     int32_t browserId);
 
 // Kind 2: tells the client that the page holds the host object no more.
+// The reply is never read, so the browser's helper window is the reply
+// address only when it still exists (its pages may have gone before the
+// proxy was collected): none is created for a release. Never throws: a
+// release that cannot even be built (out of memory) is logged and dropped.
+// The deferred releases of bridge_transport.h go out through here.
 void RequestReleaseObject(uint32_t hostWindow, int32_t browserId, int32_t objectId);
 
 // Kind 3: the value of a host object property; the text is the raw UTF-8

@@ -7,8 +7,8 @@
 #include "platform/atomic.h"
 #include "platform/message_window.h"
 #include "src/bridge/bridge_packet.h"
+#include "src/bridge/bridge_requests.h"
 #include "src/bridge/helper_window.h"
-#include "src/common/exception_text.h"
 #include "src/common/format_text.h"
 #include "src/common/process_global.h"
 #include "src/common/sync_object.h"
@@ -94,29 +94,6 @@ void Exchange(uint32_t hostWindow,
   }
 }
 
-// Sends one queued release; a release that cannot even be built (out of
-// memory) is logged and dropped, and the others still go out.
-void SendDeferredRelease(const DeferredRelease& release) {
-  NuvBridgeExchange exchange;
-  exchange.request.kind = BRIDGE_RELEASE_OBJECT;
-  exchange.request.browserId = release.browserId;
-  exchange.request.objectId = release.objectId;
-  try {
-    exchange.request.requestId = nuv::platform::AtomicIncrement(&requestCounter);
-    // The reply to a release is never read. A browser whose helper window
-    // is gone (its pages were released before the proxy was collected)
-    // gets no new window just for this: the request goes out without a
-    // reply address.
-    Exchange(release.hostWindow, std::string(), FindHelperWindow(release.browserId), &exchange);
-  } catch (...) {
-    const std::u16string why = CurrentExceptionText();
-    WriteLogNoThrow([&] {
-      return FormatText(std::u16string(u"bridge request failed: %1: %2"),
-                        DescribeBridgeRequest(exchange.request), why);
-    });
-  }
-}
-
 }  // namespace
 
 NuvBridgeExchange ExchangeBridgeRequest(uint32_t hostWindow,
@@ -124,7 +101,8 @@ NuvBridgeExchange ExchangeBridgeRequest(uint32_t hostWindow,
                                         int32_t browserId,
                                         int32_t objectId,
                                         const std::string& name,
-                                        const std::string& text) {
+                                        const std::string& text,
+                                        NuvReplyAddress replyAddress) {
   NuvBridgeExchange exchange;
   exchange.request.kind = kind;
   exchange.request.browserId = browserId;
@@ -136,7 +114,9 @@ NuvBridgeExchange ExchangeBridgeRequest(uint32_t hostWindow,
   }
   FlushDeferredReleases();
   exchange.request.requestId = nuv::platform::AtomicIncrement(&requestCounter);
-  CNuvHelperWindowRef window = GetHelperWindow(browserId);
+  CNuvHelperWindowRef window = replyAddress == NuvReplyAddress::kHelperWindow
+                                   ? GetHelperWindow(browserId)
+                                   : FindHelperWindow(browserId);
   Exchange(hostWindow, text, window, &exchange);
   return exchange;
 }
@@ -194,7 +174,7 @@ size_t FlushDeferredReleases() {
     if (batch.empty())
       break;
     for (const DeferredRelease& release : batch) {
-      SendDeferredRelease(release);
+      RequestReleaseObject(release.hostWindow, release.browserId, release.objectId);
       ++sent;
     }
   }

@@ -19,6 +19,16 @@ constexpr size_t kMaxBridgeTextSize =
     nuv::platform::kMaxCopyDataSize - kBridgeHeaderSize - kBridgeRequestTrailerSize;
 #include "src/bridge/bridge_diagnostics.h"
 
+// Where the client's reply to a request is filed.
+enum class NuvReplyAddress {
+  // The browser's helper window, created when it has none.
+  kHelperWindow,
+  // The browser's helper window only when it exists; none is created, and
+  // without one the request goes out with no reply address. For requests
+  // whose reply is never read (releases).
+  kExistingHelperWindow,
+};
+
 // Process-wide request counter: 0 at start, changed only by an atomic
 // increment; the first request has id 1.
 extern volatile int32_t requestCounter;
@@ -38,12 +48,14 @@ struct NuvBridgeExchange {
 // the garbage collector go out first. `name` (UTF-8; the property, method
 // or function) only serves the log lines: a request that is not answered,
 // or answered without a reply, writes a debug line.
-NuvBridgeExchange ExchangeBridgeRequest(uint32_t hostWindow,
-                                        uint32_t kind,
-                                        int32_t browserId,
-                                        int32_t objectId,
-                                        const std::string& name,
-                                        const std::string& text);
+NuvBridgeExchange ExchangeBridgeRequest(
+    uint32_t hostWindow,
+    uint32_t kind,
+    int32_t browserId,
+    int32_t objectId,
+    const std::string& name,
+    const std::string& text,
+    NuvReplyAddress replyAddress = NuvReplyAddress::kHelperWindow);
 
 // The reply text alone, empty when no reply came.
 std::string SendBridgeRequest(uint32_t hostWindow,
@@ -62,7 +74,8 @@ std::string TakeReply(int32_t browserId, int32_t requestId);
 // client is not safe, so its release request is queued here and sent at the
 // next safe point: before the next bridge request, or when the embedder
 // calls FlushDeferredReleases (the application does at the end of each of
-// its render-process callbacks). Each queued release is sent exactly once.
+// its render-process callbacks). Each queued release is sent exactly once,
+// by RequestReleaseObject.
 void QueueObjectRelease(uint32_t hostWindow, int32_t browserId, int32_t objectId);
 // Sends every queued release; returns how many went out. Does nothing when
 // called while a flush is already under way.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "src/bridge/bridge_packet.h"
+#include "src/bridge/bridge_requests.h"
 #include "src/bridge/bridge_transport.h"
 #include "src/bridge/helper_window.h"
 #include "tests/bridge/test_host_window.h"
@@ -219,6 +220,18 @@ TEST_F(BridgeTransportTest, DeferredReleasesGoOutOnceAtTheNextSafePoint) {
   EXPECT_EQ(1u, FlushDeferredReleases());
   EXPECT_EQ(0u, FlushDeferredReleases());
   EXPECT_EQ(4u, host_.requests().size());
+
+  // A release sent at once is the same request and makes no window either;
+  // the queued ones go out before it.
+  QueueObjectRelease(host_.handle(), browser, 45);
+  RequestReleaseObject(host_.handle(), gone, 46);
+  ASSERT_EQ(6u, host_.requests().size());
+  EXPECT_EQ(45, host_.requests()[4].ObjectId());
+  EXPECT_EQ(2u, host_.requests()[5].kind);
+  EXPECT_EQ(46, host_.requests()[5].ObjectId());
+  EXPECT_EQ(16u, host_.requests()[5].bytes.size());
+  EXPECT_EQ(0u, host_.requests()[5].replyTo);
+  EXPECT_FALSE(FindHelperWindow(gone));
 }
 
 }  // namespace
