@@ -1,6 +1,12 @@
 // The bridge's copy-data packets as the client sees them: reading a request
 // (kind in dwData, browser id, request id, object id, text) and building the
 // reply packet that goes back to the render process's helper window.
+//
+// The product has its own reader and writer of the same bytes
+// (src/bridge/bridge_packet.h). This one stays separate on purpose: the
+// client is the other side of the wire, and an independent reading of the
+// layout catches a mistake that one shared reader would make on both
+// sides at once. Do not merge the two.
 #ifndef NUV_HOST_WINDOW_BRIDGE_PACKET_H_
 #define NUV_HOST_WINDOW_BRIDGE_PACKET_H_
 
