@@ -69,14 +69,6 @@ CefRefPtr<CefV8Value> StringFromText(const std::string& text) {
   return CefV8Value::CreateString(U16ToCef(Utf8ToWide(text)));
 }
 
-CefRefPtr<CefV8Value> DateValue(const Json::Value& value) {
-  return DateFromText(JsonString(value));
-}
-
-CefRefPtr<CefV8Value> StringValue(const Json::Value& value) {
-  return StringFromText(JsonString(value));
-}
-
 // A record's tag, compared in place without copying it out of the record.
 class CNuvTag {
  public:
@@ -94,6 +86,34 @@ class CNuvTag {
   const char* m_begin = nullptr;
   const char* m_end = nullptr;
 };
+
+// The one reading of a record's tag, for both decoders. `record` gives
+// what the tag asks for: Scalar() (the value as a scalar), Date() and
+// String() (the value as text, empty when it is none), and HostObject(),
+// RegisteredFunction() and OtherBrowserFunction() for the bridge's kinds.
+// An unknown tag, a missing one and "NuvValueNull" are null.
+template <class Record>
+CefRefPtr<CefV8Value> DecodeTagged(const CNuvTag& tag, Record& record) {
+  if (tag == kTagUnknown)
+    return CefV8Value::CreateUndefined();
+  if (tag == kTagBool)
+    return CefV8Value::CreateBool(ScalarBool(record.Scalar()));
+  if (tag == kTagDate)
+    return record.Date();
+  if (tag == kTagDouble)
+    return CefV8Value::CreateDouble(ScalarDouble(record.Scalar()));
+  if (tag == kTagInt)
+    return IntValue(record.Scalar());
+  if (tag == kTagComObject)
+    return record.HostObject();
+  if (tag == kTagV8Function)
+    return record.RegisteredFunction();
+  if (tag == kTagV8FunctionOtherBrowser)
+    return record.OtherBrowserFunction();
+  if (tag == kTagString)
+    return record.String();
+  return NullValue();
+}
 
 class CNuvRecordDecoder {
  public:
@@ -119,30 +139,31 @@ class CNuvRecordDecoder {
     return array;
   }
 
+  // One record of a Json::Value, as DecodeTagged reads it.
+  class CNuvJsonRecord {
+   public:
+    CNuvJsonRecord(CNuvRecordDecoder* decoder, const Json::Value& record)
+        : m_decoder(decoder), m_record(record), m_value(JsonMember(record, kKeyValue)) {}
+    CNuvScalar Scalar() const { return ScalarOf(m_value); }
+    CefRefPtr<CefV8Value> Date() const { return DateFromText(JsonString(m_value)); }
+    CefRefPtr<CefV8Value> String() const { return StringFromText(JsonString(m_value)); }
+    CefRefPtr<CefV8Value> HostObject() const { return m_decoder->HostObject(m_record); }
+    CefRefPtr<CefV8Value> RegisteredFunction() const {
+      return m_decoder->RegisteredFunction(m_record);
+    }
+    CefRefPtr<CefV8Value> OtherBrowserFunction() const {
+      return m_decoder->OtherBrowserFunction(m_record);
+    }
+
+   private:
+    CNuvRecordDecoder* const m_decoder;
+    const Json::Value& m_record;
+    const Json::Value& m_value;
+  };
+
   CefRefPtr<CefV8Value> DecodeSingle(const Json::Value& record) {
-    const CNuvTag tag(JsonMember(record, kKeyValueType));
-    const Json::Value& value = JsonMember(record, kKeyValue);
-    if (tag == kTagUnknown)
-      return CefV8Value::CreateUndefined();
-    if (tag == kTagBool)
-      return CefV8Value::CreateBool(ScalarBool(ScalarOf(value)));
-    if (tag == kTagDate)
-      return DateValue(value);
-    if (tag == kTagDouble)
-      return CefV8Value::CreateDouble(ScalarDouble(ScalarOf(value)));
-    if (tag == kTagInt)
-      return IntValue(ScalarOf(value));
-    if (tag == kTagNull)
-      return NullValue();
-    if (tag == kTagComObject)
-      return HostObject(record);
-    if (tag == kTagV8Function)
-      return RegisteredFunction(record);
-    if (tag == kTagV8FunctionOtherBrowser)
-      return OtherBrowserFunction(record);
-    if (tag == kTagString)
-      return StringValue(value);
-    return NullValue();
+    CNuvJsonRecord reading(this, record);
+    return DecodeTagged(CNuvTag(JsonMember(record, kKeyValueType)), reading);
   }
 
   // A script object whose listed properties and methods all reach a new
@@ -246,23 +267,37 @@ class CNuvFlatDecoder {
         reinterpret_cast<const CefString::char_type*>(m_wide.data()), m_wide.size(), false));
   }
 
+  // One flat record, as DecodeTagged reads it. The quick reader declines
+  // the bridge's kinds, so they never get here; they would read as null.
+  class CNuvFlatRecord {
+   public:
+    CNuvFlatRecord(CNuvFlatDecoder* decoder, const CNuvFlatNode& node)
+        : m_decoder(decoder), m_node(node) {}
+    const CNuvScalar& Scalar() const { return m_node.value; }
+    CefRefPtr<CefV8Value> Date() const {
+      return DateFromText(IsText() ? std::string(m_decoder->m_records.TextOf(m_node))
+                                   : std::string());
+    }
+    CefRefPtr<CefV8Value> String() const {
+      return IsText() ? m_decoder->StringOf(m_decoder->m_records.TextOf(m_node))
+                      : StringFromText(std::string());
+    }
+    CefRefPtr<CefV8Value> HostObject() const { return NullValue(); }
+    CefRefPtr<CefV8Value> RegisteredFunction() const { return NullValue(); }
+    CefRefPtr<CefV8Value> OtherBrowserFunction() const { return NullValue(); }
+
+   private:
+    bool IsText() const { return m_node.value.kind == CNuvScalar::Kind::kString; }
+
+    CNuvFlatDecoder* const m_decoder;
+    const CNuvFlatNode& m_node;
+  };
+
   CefRefPtr<CefV8Value> DecodeSingle(const CNuvFlatNode& node) {
     const CNuvTag tag =
         node.hasTag ? CNuvTag(node.tagBegin, node.tagEnd) : CNuvTag(nullptr, nullptr);
-    const bool isString = node.value.kind == CNuvScalar::Kind::kString;
-    if (tag == kTagUnknown)
-      return CefV8Value::CreateUndefined();
-    if (tag == kTagBool)
-      return CefV8Value::CreateBool(ScalarBool(node.value));
-    if (tag == kTagDate)
-      return DateFromText(isString ? std::string(m_records.TextOf(node)) : std::string());
-    if (tag == kTagDouble)
-      return CefV8Value::CreateDouble(ScalarDouble(node.value));
-    if (tag == kTagInt)
-      return IntValue(node.value);
-    if (tag == kTagString)
-      return isString ? StringOf(m_records.TextOf(node)) : StringFromText(std::string());
-    return NullValue();
+    CNuvFlatRecord reading(this, node);
+    return DecodeTagged(tag, reading);
   }
 
   const CNuvFlatRecords& m_records;
