@@ -16,7 +16,9 @@ uint32_t GetThreadId();
 // the Windows rules when needed, so a Windows-style parser splits it back.
 std::u16string GetCommandLineText();
 
-// Quotes one argument the way CommandLineToArgvW reads it back.
+// Quotes one argument the way CommandLineToArgvW reads it back: in quotes
+// when it is empty or holds white space (space, tab, LF, VT, FF, CR) or a
+// quote; as it is otherwise.
 std::u16string QuoteCommandLineArgument(const std::u16string& arg);
 
 }  // namespace platform

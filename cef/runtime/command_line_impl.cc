@@ -14,6 +14,7 @@
 
 #include "cef/runtime/render_runtime.h"
 #include "include/cef_command_line.h"
+#include "platform/process_info.h"
 
 namespace {
 
@@ -129,28 +130,6 @@ std::vector<std::u16string> SplitWindowsCommandLine(const std::u16string& text) 
   return out;
 }
 
-std::u16string Quote(const std::u16string& arg) {
-  if (!arg.empty() && arg.find_first_of(u" \t\"") == std::u16string::npos)
-    return arg;
-  std::u16string out = u"\"";
-  size_t slashes = 0;
-  for (char16_t c : arg) {
-    if (c == u'\\') {
-      ++slashes;
-      continue;
-    }
-    if (c == u'"')
-      out.append(slashes * 2 + 1, u'\\');
-    else
-      out.append(slashes, u'\\');
-    slashes = 0;
-    out.push_back(c);
-  }
-  out.append(slashes * 2, u'\\');
-  out.push_back(u'"');
-  return out;
-}
-
 class CommandLineImpl : public CefCommandLine {
  public:
   explicit CommandLineImpl(bool read_only) : read_only_(read_only) { argv_.emplace_back(); }
@@ -198,9 +177,10 @@ class CommandLineImpl : public CefCommandLine {
       if (i > 0 && i < begin_args_ && SplitSwitch(argv_[i], &name, &value) &&
           argv_[i].find(u'=') != std::u16string::npos) {
         size_t eq = argv_[i].find(u'=');
-        out += argv_[i].substr(0, eq + 1) + Quote(argv_[i].substr(eq + 1));
+        out += argv_[i].substr(0, eq + 1) +
+               nuv::platform::QuoteCommandLineArgument(argv_[i].substr(eq + 1));
       } else {
-        out += Quote(argv_[i]);
+        out += nuv::platform::QuoteCommandLineArgument(argv_[i]);
       }
     }
     return out;

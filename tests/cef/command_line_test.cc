@@ -87,6 +87,25 @@ TEST(CommandLine, InitFromStringUsesWindowsQuoting) {
   EXPECT_EQ("unterminated --x=1", cl->GetProgram().ToString());
 }
 
+// The text GetCommandLineString writes reads back, through InitFromString,
+// as the same program, switches and arguments, whatever white space they
+// hold (InitFromString splits at every kind of it, as base::CommandLine).
+TEST(CommandLine, CommandLineStringReadsBackWithAnyWhiteSpaceInside) {
+  auto cl = FromArgv({"C:\\my app\\sub.exe", "--v=line1\nline2", "--t=a\tb", "x\vy", "p\fq", "r\rs",
+                      "say \"hi\"", "C:\\dir\\", "plain"});
+  const CefString text = cl->GetCommandLineString();
+  EXPECT_EQ(
+      "\"C:\\my app\\sub.exe\" --v=\"line1\nline2\" --t=\"a\tb\" \"x\vy\" \"p\fq\" "
+      "\"r\rs\" \"say \\\"hi\\\"\" C:\\dir\\ plain",
+      text.ToString());
+  CefRefPtr<CefCommandLine> back = CefCommandLine::CreateCommandLine();
+  back->InitFromString(text);
+  std::vector<CefString> before, after;
+  cl->GetArgv(before);
+  back->GetArgv(after);
+  EXPECT_EQ(before, after);
+}
+
 TEST(CommandLine, AppendCopyResetAndGlobal) {
   auto cl = FromArgv({"prog", "arg1"});
   cl->AppendSwitch("flag");

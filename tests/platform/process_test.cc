@@ -35,6 +35,10 @@ TEST(ProcessInfoTest, QuotesLikeCommandLineToArgvW) {
   EXPECT_EQ(QuoteCommandLineArgument(u"C:\\dir\\"), u"C:\\dir\\");
   EXPECT_EQ(QuoteCommandLineArgument(u"C:\\my dir\\"), u"\"C:\\my dir\\\\\"");
   EXPECT_EQ(QuoteCommandLineArgument(u"say \"hi\""), u"\"say \\\"hi\\\"\"");
+  // Any white space inside asks for quotes, not only space and tab.
+  for (const char16_t* spaced : {u"a\tb", u"a\nb", u"a\vb", u"a\fb", u"a\rb"})
+    EXPECT_EQ(QuoteCommandLineArgument(spaced), u"\"" + std::u16string(spaced) + u"\"");
+  EXPECT_EQ(QuoteCommandLineArgument(u"no\x01control"), u"no\x01control");
 }
 
 // A child with known arguments reports its own command line in a file. On
