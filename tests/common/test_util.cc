@@ -104,8 +104,12 @@ std::string QuoteArgument(const std::string& arg) {
 }
 
 ChildProcess::~ChildProcess() {
-  if (process_ != -1)
+  if (process_ == -1)
+    return;
+  if (streams_ == ChildStreams::kCaptureOutput)
     Wait();
+  else
+    Kill();
 }
 
 ChildResult RunChild(const std::string& program,

@@ -1,6 +1,7 @@
-// Helpers of the platform and common-library tests: scratch directories, raw
-// file bytes, UTF-16LE byte strings, environment variables, per-user
-// settings and child processes. One interface with a POSIX and a Win32
+// Helpers of the tests: scratch directories, raw file bytes, UTF-16LE byte
+// strings, environment variables, per-user settings and child processes
+// (the one implementation every test folder uses). One interface with a
+// POSIX and a Win32
 // implementation, written without the code under test, so that the same test
 // sources hold both backends to one contract.
 #ifndef NUV_TESTS_COMMON_TEST_UTIL_H_
@@ -60,6 +61,12 @@ std::string U8(const std::u16string& text);
 
 // Directory of the running test program, ending in the separator.
 std::string TestBinDir();
+// The running test program itself.
+std::string ThisProgram();
+
+// Whether this process runs under wine rather than on Windows or POSIX
+// (ntdll exports wine_get_version there).
+bool RunningUnderWine();
 
 // Copies the probe program into `dir` and returns its path there.
 std::string CopyProbe(const std::string& dir);
@@ -99,8 +106,17 @@ struct ChildResult {
   std::string output;  // its standard output, raw bytes
 };
 
-// A child process with its standard output captured. Wait() reads the
-// output to its end and waits for the exit; the destructor waits as well.
+// How a child's standard streams are connected.
+enum class ChildStreams {
+  kCaptureOutput,  // its output goes into a pipe that Wait() reads
+  kTalk,           // pipes on its input and output: ReadLine, CloseInput
+  kInherit,        // all three are this process's
+};
+
+// A child process. Wait() reads captured output to its end and waits for
+// the exit. The destructor waits for a child whose output it captures; any
+// other child still running is killed, so that a test that failed half-way
+// leaves no peer behind.
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -112,12 +128,31 @@ class ChildProcess {
   // environment plus `env`. False when it could not be started.
   bool Start(const std::string& program,
              const std::vector<std::string>& args,
-             const EnvList& env = {});
+             const EnvList& env = {},
+             ChildStreams streams = ChildStreams::kCaptureOutput);
   ChildResult Wait();
+  // Waits up to `timeout_ms` for the child to end and returns its exit
+  // code; -1 when it did not end in time (it is killed then) or was not
+  // started.
+  int WaitFor(int timeout_ms);
+  // Ends the child at once and reaps it.
+  void Kill();
+  bool running() const { return process_ != -1; }
+
+  // kTalk: one line of the child's output, without its line feed; false at
+  // the end of the output.
+  bool ReadLine(std::string* line);
+  // kTalk: closes the child's input, which then reads end of file.
+  void CloseInput();
 
  private:
+  // Closes the pipes and forgets the process (after it was reaped).
+  void Forget();
+
+  ChildStreams streams_ = ChildStreams::kCaptureOutput;
   intptr_t process_ = -1;  // pid, or the process handle
   intptr_t output_ = -1;   // read end of the output pipe
+  intptr_t input_ = -1;    // write end of the input pipe (kTalk)
   uint32_t process_id_ = 0;
 };
 

@@ -1,16 +1,20 @@
 // The test helpers on POSIX: mkdtemp, fork and execve, setenv, settings files.
 #include "tests/common/test_util.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -54,13 +58,19 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-std::string TestBinDir() {
+std::string ThisProgram() {
   char path[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (n <= 0)
-    return std::string();
-  std::string exe(path, static_cast<size_t>(n));
-  return exe.substr(0, exe.rfind('/') + 1);
+  return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+}
+
+std::string TestBinDir() {
+  const std::string exe = ThisProgram();
+  return exe.empty() ? exe : exe.substr(0, exe.rfind('/') + 1);
+}
+
+bool RunningUnderWine() {
+  return false;
 }
 
 std::string CopyProbe(const std::string& dir) {
@@ -102,7 +112,8 @@ ScopedEnv::~ScopedEnv() {
 
 bool ChildProcess::Start(const std::string& program,
                          const std::vector<std::string>& args,
-                         const EnvList& env) {
+                         const EnvList& env,
+                         ChildStreams streams) {
   if (process_ != -1)
     return false;
   // Everything the child needs is built before fork: between fork and exec
@@ -129,42 +140,123 @@ bool ChildProcess::Start(const std::string& program,
     argv.push_back(&arg[0]);
   argv.push_back(nullptr);
 
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0)
+  // [0] read end, [1] write end; -1 where the stream is inherited.
+  int out[2] = {-1, -1};
+  int in[2] = {-1, -1};
+  const bool pipe_out = streams != ChildStreams::kInherit;
+  const bool pipe_in = streams == ChildStreams::kTalk;
+  if ((pipe_out && pipe2(out, O_CLOEXEC) != 0) || (pipe_in && pipe2(in, O_CLOEXEC) != 0)) {
+    for (int fd : {out[0], out[1], in[0], in[1]})
+      if (fd >= 0)
+        close(fd);
     return false;
+  }
   pid_t child = fork();
   if (child == 0) {
-    dup2(fds[1], 1);  // dup2 clears close-on-exec on descriptor 1
+    // dup2 clears close-on-exec on the descriptors it makes.
+    if (pipe_out)
+      dup2(out[1], 1);
+    if (pipe_in)
+      dup2(in[0], 0);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
-  close(fds[1]);
+  for (int fd : {out[1], in[0]})
+    if (fd >= 0)
+      close(fd);
   if (child < 0) {
-    close(fds[0]);
+    for (int fd : {out[0], in[1]})
+      if (fd >= 0)
+        close(fd);
     return false;
   }
+  streams_ = streams;
   process_ = child;
   process_id_ = static_cast<uint32_t>(child);
-  output_ = fds[0];
+  output_ = out[0];
+  input_ = in[1];
   return true;
+}
+
+bool ChildProcess::ReadLine(std::string* line) {
+  line->clear();
+  if (output_ == -1)
+    return false;
+  for (char c;;) {
+    ssize_t got = read(static_cast<int>(output_), &c, 1);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      return false;
+    if (c == '\n')
+      return true;
+    line->push_back(c);
+  }
+}
+
+void ChildProcess::CloseInput() {
+  if (input_ != -1)
+    close(static_cast<int>(input_));
+  input_ = -1;
+}
+
+void ChildProcess::Forget() {
+  CloseInput();
+  if (output_ != -1)
+    close(static_cast<int>(output_));
+  output_ = -1;
+  process_ = -1;
+}
+
+// The exit code of a waitpid status; -1000 when the child did not exit.
+static int ExitCode(int status) {
+  return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+}
+
+int ChildProcess::WaitFor(int timeout_ms) {
+  if (process_ == -1)
+    return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(static_cast<pid_t>(process_), &status, WNOHANG);
+    if (done == static_cast<pid_t>(process_)) {
+      Forget();
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    if (done < 0 || std::chrono::steady_clock::now() >= deadline) {
+      Kill();
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void ChildProcess::Kill() {
+  if (process_ == -1)
+    return;
+  kill(static_cast<pid_t>(process_), SIGKILL);
+  int status = 0;
+  while (waitpid(static_cast<pid_t>(process_), &status, 0) < 0 && errno == EINTR) {
+  }
+  Forget();
 }
 
 ChildResult ChildProcess::Wait() {
   ChildResult result;
   if (process_ == -1)
     return result;
+  CloseInput();
   char buffer[4096];
   ssize_t n;
-  while ((n = read(static_cast<int>(output_), buffer, sizeof(buffer))) > 0)
+  while (output_ != -1 && (n = read(static_cast<int>(output_), buffer, sizeof(buffer))) > 0)
     result.output.append(buffer, static_cast<size_t>(n));
-  close(static_cast<int>(output_));
   int status = 0;
-  waitpid(static_cast<pid_t>(process_), &status, 0);
-  if (WIFEXITED(status))
-    result.exit_code = static_cast<signed char>(WEXITSTATUS(status));
+  while (waitpid(static_cast<pid_t>(process_), &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exit_code = ExitCode(status);
   result.process_id = process_id_;
-  process_ = -1;
-  output_ = -1;
+  Forget();
   return result;
 }
 

@@ -129,11 +129,20 @@ bool Exists(const std::string& path) {
   return GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string TestBinDir() {
+std::string ThisProgram() {
   wchar_t path[MAX_PATH + 1] = {};
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-  std::wstring exe(path, length);
-  return N(exe.substr(0, exe.find_last_of(L"\\/") + 1));
+  return length > 0 && length <= MAX_PATH ? N(std::wstring(path, length)) : std::string();
+}
+
+std::string TestBinDir() {
+  const std::string exe = ThisProgram();
+  return exe.substr(0, exe.find_last_of("\\/") + 1);
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 std::string CopyProbe(const std::string& dir) {
@@ -177,7 +186,8 @@ ScopedEnv::~ScopedEnv() {
 
 bool ChildProcess::Start(const std::string& program,
                          const std::vector<std::string>& args,
-                         const EnvList& env) {
+                         const EnvList& env,
+                         ChildStreams streams) {
   if (process_ != -1)
     return false;
   std::wstring command_line = W(QuoteArgument(program));
@@ -185,55 +195,125 @@ bool ChildProcess::Start(const std::string& program,
     command_line += L" " + W(QuoteArgument(arg));
   std::wstring block = EnvironmentBlock(env);
 
-  HANDLE read_end = nullptr;
-  HANDLE write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, nullptr, 0))
+  // The child's ends are made inheritable only under the lock, so that no
+  // other child started meanwhile inherits them.
+  HANDLE out_read = nullptr, out_write = nullptr, in_read = nullptr, in_write = nullptr;
+  const bool pipe_out = streams != ChildStreams::kInherit;
+  const bool pipe_in = streams == ChildStreams::kTalk;
+  if ((pipe_out && !CreatePipe(&out_read, &out_write, nullptr, 0)) ||
+      (pipe_in && !CreatePipe(&in_read, &in_write, nullptr, 0))) {
+    for (HANDLE handle : {out_read, out_write, in_read, in_write})
+      if (handle)
+        CloseHandle(handle);
     return false;
+  }
   PROCESS_INFORMATION info = {};
   BOOL started;
   {
     std::lock_guard<std::mutex> hold(g_start_lock);
-    SetHandleInformation(write_end, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write_end;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    started = CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, TRUE,
+    if (pipe_out) {
+      for (HANDLE handle : {out_write, in_read})
+        if (handle)
+          SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdInput = pipe_in ? in_read : GetStdHandle(STD_INPUT_HANDLE);
+      startup.hStdOutput = out_write;
+      startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
+    started = CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, pipe_out ? TRUE : FALSE,
                              CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup, &info);
-    CloseHandle(write_end);
+    for (HANDLE handle : {out_write, in_read})
+      if (handle)
+        CloseHandle(handle);
   }
   if (!started) {
-    CloseHandle(read_end);
+    for (HANDLE handle : {out_read, in_write})
+      if (handle)
+        CloseHandle(handle);
     return false;
   }
   CloseHandle(info.hThread);
+  streams_ = streams;
   process_ = reinterpret_cast<intptr_t>(info.hProcess);
   process_id_ = info.dwProcessId;
-  output_ = reinterpret_cast<intptr_t>(read_end);
+  output_ = out_read ? reinterpret_cast<intptr_t>(out_read) : -1;
+  input_ = in_write ? reinterpret_cast<intptr_t>(in_write) : -1;
   return true;
+}
+
+bool ChildProcess::ReadLine(std::string* line) {
+  line->clear();
+  if (output_ == -1)
+    return false;
+  for (char c;;) {
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(output_), &c, 1, &got, nullptr) || got == 0)
+      return false;
+    if (c == '\n')
+      return true;
+    line->push_back(c);
+  }
+}
+
+void ChildProcess::CloseInput() {
+  if (input_ != -1)
+    CloseHandle(reinterpret_cast<HANDLE>(input_));
+  input_ = -1;
+}
+
+void ChildProcess::Forget() {
+  CloseInput();
+  if (output_ != -1)
+    CloseHandle(reinterpret_cast<HANDLE>(output_));
+  if (process_ != -1)
+    CloseHandle(reinterpret_cast<HANDLE>(process_));
+  output_ = -1;
+  process_ = -1;
+}
+
+int ChildProcess::WaitFor(int timeout_ms) {
+  if (process_ == -1)
+    return -1;
+  HANDLE process = reinterpret_cast<HANDLE>(process_);
+  if (WaitForSingleObject(process, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) {
+    Kill();
+    return -1;
+  }
+  DWORD code = 0;
+  const BOOL have_code = GetExitCodeProcess(process, &code);
+  Forget();
+  return have_code ? static_cast<int>(code) : -1;
+}
+
+void ChildProcess::Kill() {
+  if (process_ == -1)
+    return;
+  HANDLE process = reinterpret_cast<HANDLE>(process_);
+  TerminateProcess(process, 99);
+  WaitForSingleObject(process, 5000);
+  Forget();
 }
 
 ChildResult ChildProcess::Wait() {
   ChildResult result;
   if (process_ == -1)
     return result;
+  CloseInput();
   HANDLE process = reinterpret_cast<HANDLE>(process_);
-  HANDLE output = reinterpret_cast<HANDLE>(output_);
   char buffer[65536];
   DWORD read = 0;
-  while (ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+  while (output_ != -1 &&
+         ReadFile(reinterpret_cast<HANDLE>(output_), buffer, sizeof(buffer), &read, nullptr) &&
+         read > 0)
     result.output.append(buffer, read);
-  CloseHandle(output);
   WaitForSingleObject(process, INFINITE);
   DWORD code = 0;
   if (GetExitCodeProcess(process, &code))
     result.exit_code = static_cast<int>(code);
-  CloseHandle(process);
   result.process_id = process_id_;
-  process_ = -1;
-  output_ = -1;
+  Forget();
   return result;
 }
 

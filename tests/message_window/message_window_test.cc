@@ -23,7 +23,7 @@
 
 #include "gtest/gtest.h"
 #include "platform/message_window_endpoint_posix.h"
-#include "tests/message_window/peer_process.h"
+#include "tests/common/test_util.h"
 #include "tests/message_window/peer_protocol.h"
 
 namespace nuv {
@@ -143,7 +143,8 @@ class MessageWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetMessageWindowLogHandler(CaptureLog);
-    ASSERT_TRUE(peer_process_.Start(NUV_MESSAGE_WINDOW_PEER, {}));
+    ASSERT_TRUE(
+        peer_process_.Start(NUV_MESSAGE_WINDOW_PEER, {}, {}, nuv_test::ChildStreams::kTalk));
     std::string line;
     ASSERT_TRUE(peer_process_.ReadLine(&line));
     peer_ = static_cast<WindowHandle>(std::stoul(line));
@@ -157,7 +158,7 @@ class MessageWindowTest : public ::testing::Test {
     return SendCopyData(peer_, window_.handle(), data, result);
   }
 
-  test::PeerProcess peer_process_;
+  nuv_test::ChildProcess peer_process_;
   WindowHandle peer_ = 0;
   TestWindow window_;
 };
@@ -230,7 +231,7 @@ TEST_F(MessageWindowTest, SendsToWindowsThatAreGoneFailAtOnce) {
   EXPECT_EQ(55, result);
   EXPECT_FALSE(Send(peer::kHash, "abc", 3, &result));
   EXPECT_FALSE(IsMessageWindow(peer_));
-  EXPECT_EQ(0, peer_process_.Finish());
+  EXPECT_EQ(0, peer_process_.Wait().exit_code);  // after its input is closed
   EXPECT_FALSE(Send(peer::kHash, "abc", 3, &result));
 }
 
@@ -238,8 +239,7 @@ TEST_F(MessageWindowTest, ReceiverDyingMidRequestFailsTheSend) {
   intptr_t result = 0;
   ASSERT_TRUE(Send(peer::kHash, "abc", 3, &result));  // a cached connection exists
   EXPECT_FALSE(Send(peer::kDie, "abc", 3, &result));
-  int status = peer_process_.WaitForExit();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
+  EXPECT_EQ(7, peer_process_.Wait().exit_code);
   EXPECT_FALSE(Send(peer::kHash, "abc", 3, &result));
   EXPECT_FALSE(IsMessageWindow(peer_));
 }

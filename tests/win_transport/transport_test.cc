@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/message_window.h"
-#include "tests/win_transport/peer_process.h"
+#include "tests/common/test_util.h"
 #include "tests/win_transport/transport_protocol.h"
 
 namespace nuv {
@@ -133,7 +133,9 @@ class BridgeTransportTest : public ::testing::Test {
     helper_ = platform::CreateMessageWindow(&helper_delegate_);
     ASSERT_NE(0u, anchor_);
     ASSERT_NE(0u, helper_);
-    ASSERT_TRUE(peer_.Start(PeerExecutable(), kPeerSwitch + HandleSwitchText(anchor_)))
+    const std::string peer = PeerExecutable().empty() ? nuv_test::ThisProgram() : PeerExecutable();
+    ASSERT_TRUE(peer_.Start(peer, {kPeerSwitch + HandleSwitchText(anchor_)}, {},
+                            nuv_test::ChildStreams::kInherit))
         << "peer executable: '" << PeerExecutable() << "'";
     // The test thread idles in its own loop until the peer has said hello.
     auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -149,7 +151,7 @@ class BridgeTransportTest : public ::testing::Test {
         std::string ignored;
         Request(kKindQuit, "", &ignored);
       }
-      EXPECT_EQ(0, peer_.Wait(30000));
+      EXPECT_EQ(0, peer_.WaitFor(30000));
     }
     platform::DestroyMessageWindow(helper_);
     platform::DestroyMessageWindow(anchor_);
@@ -183,7 +185,7 @@ class BridgeTransportTest : public ::testing::Test {
   WindowHandle anchor_ = 0;
   WindowHandle helper_ = 0;
   WindowHandle host_ = 0;
-  PeerProcess peer_;
+  nuv_test::ChildProcess peer_;
   int32_t request_counter_ = 0;
 };
 
@@ -239,7 +241,7 @@ constexpr size_t kFourMebibytes = 4u * 1024 * 1024;
 constexpr size_t kWineLargestCopyData = 2000000;
 
 TEST_F(BridgeTransportTest, FourMebibytePacketsArriveByteForByteBothWays) {
-  const size_t size = RunningUnderWine() ? kWineLargestCopyData : kFourMebibytes;
+  const size_t size = nuv_test::RunningUnderWine() ? kWineLargestCopyData : kFourMebibytes;
   const int32_t request_id = ++request_counter_;
   const std::vector<uint8_t> bytes = LargeRequest(request_id, size);
   intptr_t result = 0;
@@ -256,7 +258,7 @@ TEST_F(BridgeTransportTest, FourMebibytePacketsArriveByteForByteBothWays) {
 }
 
 TEST_F(BridgeTransportTest, WineNeverDeliversACopyDataAboveTwoMebibytes) {
-  if (!RunningUnderWine())
+  if (!nuv_test::RunningUnderWine())
     GTEST_SKIP() << "wine only: Windows and the POSIX backend carry it (previous test)";
   // The peer's host window goes away a second after this request; until
   // then the 4 MiB send below waits, undelivered, and then fails.
@@ -268,7 +270,7 @@ TEST_F(BridgeTransportTest, WineNeverDeliversACopyDataAboveTwoMebibytes) {
   EXPECT_FALSE(platform::SendCopyData(host_, helper_, MakeCopyData(kKindMirror, bytes), &result));
   EXPECT_TRUE(helper_delegate_.mirrored.empty());
   EXPECT_TRUE(helper_delegate_.replies.empty());
-  EXPECT_EQ(0, peer_.Wait(30000));
+  EXPECT_EQ(0, peer_.WaitFor(30000));
 }
 
 // Where pointer width shows in a copy-data message: dwData and the handler's
@@ -293,7 +295,7 @@ TEST_F(BridgeTransportTest, KindBeyond32BitsDoesNotReachA32BitHostWhole) {
   if (anchor_delegate_.peer_bits == 64) {
     EXPECT_EQ(kPeerMalformed, result) << "a 64-bit host sees the whole kind, which is no request";
     EXPECT_EQ("", reply);
-  } else if (RunningUnderWine()) {
+  } else if (nuv_test::RunningUnderWine()) {
     // wine 8 hands a 32-bit receiver dwData 0 when any of its upper 32 bits
     // is set (0x80000003 still arrives whole): kind 0, a reply, which the
     // peer does not answer.
@@ -369,7 +371,7 @@ TEST_F(BridgeTransportTest, HostWindowOfAnEndedPeerRefusesSends) {
   std::string reply;
   ASSERT_EQ(kPeerReplied, Request(kKindQuit, "", &reply));
   EXPECT_EQ("bye", reply);
-  EXPECT_EQ(0, peer_.Wait(30000));
+  EXPECT_EQ(0, peer_.WaitFor(30000));
   EXPECT_FALSE(platform::IsMessageWindow(host_));
   auto start = Clock::now();
   EXPECT_EQ(-1, Request(3, "title", &reply));
