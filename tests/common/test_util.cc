@@ -103,6 +103,16 @@ std::string QuoteArgument(const std::string& arg) {
   return out + "\"";
 }
 
+bool ChildProcess::ReadLine(std::string* line) {
+  line->clear();
+  for (char c; ReadOutput(&c, 1);) {
+    if (c == '\n')
+      return true;
+    line->push_back(c);
+  }
+  return false;
+}
+
 ChildProcess::~ChildProcess() {
   if (process_ == -1)
     return;

@@ -142,6 +142,11 @@ class ChildProcess {
   // kTalk: one line of the child's output, without its line feed; false at
   // the end of the output.
   bool ReadLine(std::string* line);
+  // kTalk: exactly `size` bytes of the child's output; false when it ends
+  // first.
+  bool ReadOutput(void* bytes, size_t size);
+  // kTalk: all `size` bytes to the child's input; false when it is gone.
+  bool WriteInput(const void* bytes, size_t size);
   // kTalk: closes the child's input, which then reads end of file.
   void CloseInput();
 

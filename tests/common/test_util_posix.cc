@@ -178,20 +178,32 @@ bool ChildProcess::Start(const std::string& program,
   return true;
 }
 
-bool ChildProcess::ReadLine(std::string* line) {
-  line->clear();
-  if (output_ == -1)
-    return false;
-  for (char c;;) {
-    ssize_t got = read(static_cast<int>(output_), &c, 1);
+bool ChildProcess::ReadOutput(void* bytes, size_t size) {
+  auto* at = static_cast<char*>(bytes);
+  while (size > 0 && output_ != -1) {
+    ssize_t got = read(static_cast<int>(output_), at, size);
     if (got < 0 && errno == EINTR)
       continue;
     if (got <= 0)
       return false;
-    if (c == '\n')
-      return true;
-    line->push_back(c);
+    at += got;
+    size -= static_cast<size_t>(got);
   }
+  return size == 0;
+}
+
+bool ChildProcess::WriteInput(const void* bytes, size_t size) {
+  const auto* at = static_cast<const char*>(bytes);
+  while (size > 0 && input_ != -1) {
+    ssize_t written = write(static_cast<int>(input_), at, size);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0)
+      return false;
+    at += written;
+    size -= static_cast<size_t>(written);
+  }
+  return size == 0;
 }
 
 void ChildProcess::CloseInput() {

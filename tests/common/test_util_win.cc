@@ -243,18 +243,30 @@ bool ChildProcess::Start(const std::string& program,
   return true;
 }
 
-bool ChildProcess::ReadLine(std::string* line) {
-  line->clear();
-  if (output_ == -1)
-    return false;
-  for (char c;;) {
+bool ChildProcess::ReadOutput(void* bytes, size_t size) {
+  auto* at = static_cast<char*>(bytes);
+  while (size > 0 && output_ != -1) {
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(output_), &c, 1, &got, nullptr) || got == 0)
+    const DWORD ask = size > 65536 ? 65536 : static_cast<DWORD>(size);
+    if (!ReadFile(reinterpret_cast<HANDLE>(output_), at, ask, &got, nullptr) || got == 0)
       return false;
-    if (c == '\n')
-      return true;
-    line->push_back(c);
+    at += got;
+    size -= got;
   }
+  return size == 0;
+}
+
+bool ChildProcess::WriteInput(const void* bytes, size_t size) {
+  const auto* at = static_cast<const char*>(bytes);
+  while (size > 0 && input_ != -1) {
+    DWORD written = 0;
+    const DWORD give = size > 65536 ? 65536 : static_cast<DWORD>(size);
+    if (!WriteFile(reinterpret_cast<HANDLE>(input_), at, give, &written, nullptr) || written == 0)
+      return false;
+    at += written;
+    size -= written;
+  }
+  return size == 0;
 }
 
 void ChildProcess::CloseInput() {

@@ -1,7 +1,5 @@
 #include "tests/host_window/render_peer_client.h"
 
-#include <unistd.h>
-
 #include <cstring>
 
 #include "tests/host_window/render_peer_protocol.h"
@@ -10,10 +8,9 @@ namespace nuv {
 namespace test {
 
 using peer::Put;
-using peer::ReadAll;
 
 bool RenderPeer::Start(platform::WindowHandle host) {
-  return process_.Start(NUV_RENDER_PEER, {std::to_string(host)});
+  return process_.Start(NUV_RENDER_PEER, {std::to_string(host)}, {}, nuv_test::ChildStreams::kTalk);
 }
 
 Exchange RenderPeer::Send(uint64_t dw_data, const std::vector<uint8_t>& packet, uint32_t wparam) {
@@ -24,29 +21,22 @@ Exchange RenderPeer::Send(uint64_t dw_data, const std::vector<uint8_t>& packet, 
   Put(&command, &dw_data, 8);
   Put(&command, &size, 4);
   Put(&command, packet.data(), packet.size());
-  const char* cursor = command.data();
-  size_t left = command.size();
-  while (left) {
-    ssize_t written = write(process_.input_fd(), cursor, left);
-    if (written <= 0)
-      return exchange;
-    cursor += written;
-    left -= static_cast<size_t>(written);
-  }
+  if (!process_.WriteInput(command.data(), command.size()))
+    return exchange;
   uint32_t sent = 0;
   int64_t result = 0;
   uint32_t count = 0;
-  int fd = process_.output_fd();
-  if (!ReadAll(fd, &sent, 4) || !ReadAll(fd, &result, 8) || !ReadAll(fd, &count, 4))
+  if (!process_.ReadOutput(&sent, 4) || !process_.ReadOutput(&result, 8) ||
+      !process_.ReadOutput(&count, 4))
     return exchange;
   for (uint32_t i = 0; i < count; ++i) {
     PeerReply reply;
     uint32_t length = 0;
-    if (!ReadAll(fd, &reply.dw_data, 8) || !ReadAll(fd, &reply.wparam, 4) ||
-        !ReadAll(fd, &length, 4))
+    if (!process_.ReadOutput(&reply.dw_data, 8) || !process_.ReadOutput(&reply.wparam, 4) ||
+        !process_.ReadOutput(&length, 4))
       return exchange;
     reply.bytes.resize(length);
-    if (!ReadAll(fd, reply.bytes.data(), length))
+    if (!process_.ReadOutput(reply.bytes.data(), length))
       return exchange;
     exchange.replies.push_back(std::move(reply));
   }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/message_window.h"
+#include "tests/common/test_util.h"
 #include "tests/host_window/render_peer_protocol.h"
-#include "tests/message_window/peer_process.h"
 
 namespace nuv {
 namespace test {
@@ -33,7 +33,7 @@ class RenderPeer {
                 uint32_t wparam = peer::kOwnWindow);
 
  private:
-  PeerProcess process_;
+  nuv_test::ChildProcess process_;
 };
 
 // A request packet: header, text, terminator, padding (cbData = n + 16).
