@@ -55,10 +55,11 @@ uint64_t FindAppliedEntries(const std::vector<CharacterSubstitution>& entries,
 // The composed expansions: a character either stands for itself or for a
 // node, whose parts are characters or other nodes. A node is made only for
 // a replacement of two or more parts (a single part is shared, not
-// wrapped), so every node has at least two parts and writing the result
-// visits fewer nodes than it writes characters.
+// wrapped). A node is spelled out once; every later use copies the units
+// its first use wrote, so the result is written at the cost of copying it
+// plus one visit of each node's parts.
 struct Part {
-  bool is_node;
+  enum Kind : uint8_t { kCharacter, kNode, kEndOfNode } kind;
   uint32_t value;  // the character, or the node's index
 };
 
@@ -73,43 +74,58 @@ class Expansions {
         current_[(*entry)->from] = Of(to[0]);
         continue;
       }
-      std::vector<Part> parts;
-      parts.reserve(to.size());
+      Node node;
+      node.parts.reserve(to.size());
       for (char16_t c : to)
-        parts.push_back(Of(c));
-      nodes_.push_back(std::move(parts));
-      current_[(*entry)->from] = Part{true, static_cast<uint32_t>(nodes_.size() - 1)};
+        node.parts.push_back(Of(c));
+      nodes_.push_back(std::move(node));
+      current_[(*entry)->from] = Part{Part::kNode, static_cast<uint32_t>(nodes_.size() - 1)};
     }
   }
 
   Part Of(char16_t c) const {
     auto found = current_.find(c);
-    return found == current_.end() ? Part{false, c} : found->second;
+    return found == current_.end() ? Part{Part::kCharacter, c} : found->second;
   }
 
-  // Writes what `part` stands for, without recursion: chains of nodes can
-  // be as deep as the list is long.
+  // Appends what `part` stands for to `out`, without recursion (chains of
+  // nodes can be as deep as the list is long). `out` only grows while a
+  // result is written, so where a node was first written stays valid.
   void Write(Part part, std::u16string& out) {
-    if (!part.is_node) {
-      out.push_back(static_cast<char16_t>(part.value));
-      return;
-    }
     stack_.assign(1, part);
     while (!stack_.empty()) {
       const Part top = stack_.back();
       stack_.pop_back();
-      if (!top.is_node) {
+      if (top.kind == Part::kCharacter) {
         out.push_back(static_cast<char16_t>(top.value));
         continue;
       }
-      const std::vector<Part>& parts = nodes_[top.value];
-      stack_.insert(stack_.end(), parts.rbegin(), parts.rend());
+      Node& node = nodes_[top.value];
+      if (top.kind == Part::kEndOfNode) {
+        node.length = out.size() - node.start;
+        node.written = true;
+      } else if (node.written) {
+        out.append(out, node.start, node.length);
+      } else {
+        // A node never holds itself, so its first use is complete before
+        // any later use begins.
+        node.start = out.size();
+        stack_.push_back(Part{Part::kEndOfNode, top.value});
+        stack_.insert(stack_.end(), node.parts.rbegin(), node.parts.rend());
+      }
     }
   }
 
  private:
+  struct Node {
+    std::vector<Part> parts;
+    bool written = false;
+    size_t start = 0;
+    size_t length = 0;
+  };
+
   std::unordered_map<char16_t, Part> current_;
-  std::vector<std::vector<Part>> nodes_;
+  std::vector<Node> nodes_;
   std::vector<Part> stack_;
 };
 
@@ -123,7 +139,12 @@ void ApplySubstitutions(const std::vector<CharacterSubstitution>& entries, std::
   Expansions expansions(applied);
   std::u16string result;
   result.reserve(static_cast<size_t>(length));
-  for (char16_t c : text)
-    expansions.Write(expansions.Of(c), result);
+  for (char16_t c : text) {
+    const Part part = expansions.Of(c);
+    if (part.kind == Part::kCharacter)
+      result.push_back(static_cast<char16_t>(part.value));
+    else
+      expansions.Write(part, result);
+  }
   text.swap(result);
 }
