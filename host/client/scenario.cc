@@ -306,8 +306,8 @@ bool ParseStart(const Json::Value& source, StartOptions* start, std::string* err
     *error = "\"start\" must be a JSON object";
     return false;
   }
-  static const std::set<std::string> kKnown = {"type",     "handle", "logFile",
-                                               "tempPath", "debug",  "extraArgs"};
+  static const std::set<std::string> kKnown = {
+      "type", "handle", "logFile", "tempPath", "debug", "extraArgs", "uncaughtExceptionStackSize"};
   for (const std::string& key : source.getMemberNames()) {
     if (!kKnown.count(key)) {
       *error = "start: unknown member \"" + key + "\"; it takes " + JoinNames(kKnown);

@@ -80,6 +80,35 @@ TEST(ScenarioReadingTest, StepsReadOneByOneAsFromTheWholeDocument) {
   EXPECT_NE(std::string::npos, error.find("not valid JSON")) << error;
 }
 
+// Every member of "start" that docs/scenarios.md lists is taken; an unknown
+// one is refused with the list of those it takes.
+TEST(ScenarioReadingTest, StartTakesEveryDocumentedMember) {
+  Scenario scenario;
+  std::string error;
+  ASSERT_TRUE(ParseScenario(R"({"steps": [], "start": {"type": null, "handle": "0x${hostWindow}",
+      "logFile": false, "tempPath": "/t", "debug": true, "extraArgs": ["--a"],
+      "uncaughtExceptionStackSize": 3}})",
+                            &scenario, &error))
+      << error;
+  EXPECT_FALSE(scenario.start.with_type);
+  EXPECT_EQ("0x${hostWindow}", scenario.start.handle);
+  EXPECT_FALSE(scenario.start.log_file);
+  EXPECT_EQ("/t", scenario.start.temp_path);
+  EXPECT_TRUE(scenario.start.debug);
+  EXPECT_EQ(std::vector<std::string>{"--a"}, scenario.start.extra_args);
+  EXPECT_EQ(3, scenario.start.uncaught_exception_stack_size);
+  ASSERT_TRUE(ParseScenario(R"({"steps": [], "start": {"uncaughtExceptionStackSize": null}})",
+                            &scenario, &error))
+      << error;
+  EXPECT_EQ(0, scenario.start.uncaught_exception_stack_size);
+
+  EXPECT_FALSE(ParseScenario(R"({"steps": [], "start": {"typ": 1}})", &scenario, &error));
+  EXPECT_NE(std::string::npos, error.find("unknown member \"typ\"; it takes debug, extraArgs, "
+                                          "handle, logFile, tempPath, type, "
+                                          "uncaughtExceptionStackSize"))
+      << error;
+}
+
 }  // namespace
 }  // namespace host
 }  // namespace nuv
