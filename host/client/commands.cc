@@ -149,7 +149,7 @@ Played Play(const std::string& path,
       return played;
     case RunOutcome::kBadScenario:
       played.code = kExitBadScenario;
-      played.problem = "bad scenario: " + error;
+      played.problem = "bad scenario: " + path + ": " + error;
       return played;
     case RunOutcome::kStartFailed:
       played.code = kExitStartFailed;

@@ -230,7 +230,7 @@ RunOutcome Runner::Run(std::string* error) {
   }
   std::string objects_error;
   if (!window_.objects().Load(scenario_.host, &objects_error)) {
-    *error = "the host objects are not valid: " + objects_error;
+    *error = "host: " + objects_error;
     return RunOutcome::kBadScenario;
   }
   window_.SetLogHandler([this](const std::string& line) {

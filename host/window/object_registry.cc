@@ -41,6 +41,24 @@ bool ExpandTemplate(const Json::Value& value, Json::Value* out, std::string* err
   return true;
 }
 
+// Lists the allowed members when `spec` has a member not in `own`: a
+// misspelt member would otherwise leave its part of the host unconfigured.
+bool CheckOwnMembers(const Json::Value& spec,
+                     std::initializer_list<const char*> own,
+                     const std::string& what,
+                     std::string* error) {
+  for (const std::string& key : spec.getMemberNames()) {
+    if (std::any_of(own.begin(), own.end(), [&key](const char* name) { return key == name; }))
+      continue;
+    std::string allowed;
+    for (const char* name : own)
+      allowed += std::string(allowed.empty() ? "" : ", ") + "\"" + name + "\"";
+    *error = "unknown member \"" + key + "\" of " + what + " (allowed: " + allowed + ")";
+    return false;
+  }
+  return true;
+}
+
 // Lists the allowed members when `spec` has another one.
 bool CheckMembers(const Json::Value& spec,
                   std::initializer_list<const char*> own,
@@ -141,6 +159,8 @@ bool ParseObject(int32_t id, const Json::Value& spec, HostObject* object, std::s
     *error = "object " + std::to_string(id) + " must be a JSON object";
     return false;
   }
+  if (!CheckOwnMembers(spec, {"properties", "methods"}, "object " + std::to_string(id), error))
+    return false;
   const Json::Value& properties = spec["properties"];
   const Json::Value& methods = spec["methods"];
   if ((!properties.isNull() && !properties.isObject()) ||
@@ -238,6 +258,9 @@ bool ObjectRegistry::Load(const Json::Value& config, std::string* error) {
     *error = "the configuration must be a JSON object";
     return false;
   }
+  if (!CheckOwnMembers(config, {"objects", "named", "otherBrowserCallResult"}, "the configuration",
+                       error))
+    return false;
   std::vector<HostObject> objects;
   const Json::Value& object_specs = config["objects"];
   if (!object_specs.isNull() && !object_specs.isObject()) {

@@ -325,7 +325,9 @@ TEST(HostWindowConfigTest, RejectsBadConfigurationsWithoutChangingAnything) {
         R"({"objects": {"5": {"properties": {"p": {"replyKind": -1}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"replyTo": {"windowOf": "2"}}}}}})",
         R"({"objects": {"5": {"properties": {"p": {"noReply": 1}}}}})",
-        R"({"named": {"*": {"value": [], "duplicateReply": 99}}})"}) {
+        R"({"named": {"*": {"value": [], "duplicateReply": 99}}})",
+        R"({"objcts": {"5": {}}})",
+        R"({"objects": {"5": {"proprties": {"p": 1}}}})"}) {
     error.clear();
     EXPECT_FALSE(host.Configure(bad, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
@@ -337,6 +339,15 @@ TEST(HostWindowConfigTest, RejectsBadConfigurationsWithoutChangingAnything) {
   EXPECT_NE(std::string::npos, error.find("\"retruns\"")) << error;
   EXPECT_NE(std::string::npos, error.find("\"returns\", \"echo\"")) << error;
   EXPECT_NE(std::string::npos, error.find("\"exitOnRequest\"")) << error;
+  EXPECT_FALSE(host.Configure(R"({"objects": {"5": {"proprties": {}}}})", &error));
+  EXPECT_NE(std::string::npos,
+            error.find("unknown member \"proprties\" of object 5 (allowed: \"properties\", "
+                       "\"methods\")"))
+      << error;
+  EXPECT_FALSE(host.Configure(R"({"objcts": {}})", &error));
+  EXPECT_NE(std::string::npos, error.find("(allowed: \"objects\", \"named\", "
+                                          "\"otherBrowserCallResult\")"))
+      << error;
 }
 
 const char kMisbehavingConfig[] = R"({
