@@ -1,6 +1,7 @@
 #include "host/client/commands.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,7 @@ Played Play(const std::string& path,
   runner_options.subprocess_path = options.subprocess_path;
   std::ofstream kept_transcript;
   Transcript transcript(out, options.pretty);
+  transcript.set_on_output_lost([] { interruption::Request(SIGPIPE); });
   if (!keep_dir.empty()) {
     if (!MakeDirectories(keep_dir, &error)) {
       played.code = kExitUsage;
@@ -224,6 +226,10 @@ int CheckCommand(const std::string& folder, const CommandOptions& options) {
         std::cerr << name << ": " << FormatEventForPerson(failure) << "\n";
     }
     std::cout.flush();
+    if (!std::cout) {  // nobody reads the results any more
+      interruption::Request(SIGPIPE);
+      interruption::Reraise();
+    }
   }
   std::cout << passed << " passed, " << failed << " failed\n";
   return failed == 0 ? kExitOk : kExitFailed;

@@ -33,17 +33,22 @@ sigset_t EndingSignals() {
   return set;
 }
 
+// Raises the flag (the first signal wins) and kills the registered
+// children, so that every wait of the runner ends at once.
+void Stop(int signal_number) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  int none = 0;
+  g_signal.compare_exchange_strong(none, signal_number);
+  for (pid_t child : g_children)
+    kill(child, SIGKILL);
+}
+
 void Watch() {
   const sigset_t set = EndingSignals();
   int signal_number = 0;
   if (sigwait(&set, &signal_number) != 0)
     return;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_signal = signal_number;
-    for (pid_t child : g_children)
-      kill(child, SIGKILL);
-  }
+  Stop(signal_number);
   // The runner unwinds on its own; this is the fallback should it not.
   usleep(static_cast<useconds_t>(kGraceMs) * 1000);
   std::lock_guard<std::mutex> lock(g_mutex);
@@ -58,7 +63,14 @@ void Watch() {
 void Install() {
   const sigset_t set = EndingSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // A closed output becomes a failed write that the transcript reports
+  // (Request); the children get SIGPIPE's default back before they start.
+  signal(SIGPIPE, SIG_IGN);
   std::thread(Watch).detach();
+}
+
+void Request(int signal_number) {
+  Stop(signal_number);
 }
 
 bool Requested() {

@@ -6,7 +6,9 @@
 // its normal end (the host window is destroyed, the scratch folder
 // removed) and main ends by the same signal. Should the unwinding take
 // longer than kGraceMs, the watcher removes the registered folders itself
-// and ends the program.
+// and ends the program. A transcript that can no longer be written (its
+// reader went away: `nuv_client run ... | head`) ends the run the same way,
+// by SIGPIPE, instead of killing nuv_client in the middle of a write.
 #ifndef NUV_HOST_CLIENT_INTERRUPTION_H_
 #define NUV_HOST_CLIENT_INTERRUPTION_H_
 
@@ -26,6 +28,10 @@ void Install();
 // Whether a signal arrived; the signal's number, 0 when none.
 bool Requested();
 int Signal();
+
+// Stops the run as that signal would have (used for SIGPIPE, which the
+// writing thread receives, not the watcher). Safe from any thread.
+void Request(int signal_number);
 
 // Ends the program by the signal that interrupted it (after cleaning up).
 [[noreturn]] void Reraise();

@@ -216,10 +216,12 @@ Runner::~Runner() {
     process_.reset();
     interruption::UnregisterChild(pid);
   }
-  // The relay ends when its control socket closes, removing its window; it
-  // is not killed on a signal, so that no window is left behind.
-  relay_.reset();
+  // The host window first: stopping it cuts a delayed answer short, which
+  // frees a relay forwarding that request. The relay then sees its control
+  // socket close and ends, removing its window; it is not killed on a
+  // signal, so that no window is left behind.
   window_.Stop();
+  relay_.reset();
   interruption::UnregisterDirectory(scratch_.path());
 }
 
@@ -771,6 +773,8 @@ void Runner::DrainOthers() {
 // it already; the function itself runs in its own browser now, called back
 // like any page callback.
 void Runner::ForwardOtherBrowserCalls(const Step& step) {
+  if (ended_ || interruption::Requested())
+    return;  // (the host window may be inside a long delayMs)
   // The host window queues a call on its thread before it replies, so once
   // a task queued now has run, every call the step caused is queued here.
   auto barrier = std::make_shared<std::promise<void>>();

@@ -169,6 +169,10 @@ void Transcript::Add(const Json::Value& event) {
     return;
   *out_ << line << '\n';
   out_->flush();
+  if (!*out_ && on_output_lost_) {
+    on_output_lost_();
+    on_output_lost_ = nullptr;
+  }
 }
 
 }  // namespace host

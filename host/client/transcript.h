@@ -27,6 +27,10 @@ class Transcript {
   // null stops that. `out` may be null when only the copy is wanted.
   void set_json_copy(std::ostream* copy) { json_copy_ = copy; }
 
+  // Called (once) when `out` can no longer be written, e.g. when the
+  // reader of a pipe went away.
+  void set_on_output_lost(std::function<void()> callback) { on_output_lost_ = std::move(callback); }
+
   // Also hands every event to `observer` (the --trace recorder).
   void set_observer(std::function<void(const Json::Value&)> observer) {
     observer_ = std::move(observer);
@@ -37,6 +41,7 @@ class Transcript {
   bool pretty_;
   std::ostream* json_copy_ = nullptr;
   std::function<void(const Json::Value&)> observer_;
+  std::function<void()> on_output_lost_;
 };
 
 // The person-readable form of one event (without the line end).

@@ -298,11 +298,13 @@ TEST(ClientCheckTest, KeepHoldsTheRawLogStderrAndTranscript) {
 }
 
 // Starts nuv_client with a temporary folder and a message-window folder of
-// its own and its output in `out`; returns its pid, or -1.
+// its own and its output in `out` (or stdout to `stdout_fd`, stderr to
+// `out`); returns its pid, or -1.
 pid_t StartClient(const std::vector<std::string>& args,
                   const std::string& temp_dir,
                   const std::string& runtime_dir,
-                  const std::string& out) {
+                  const std::string& out,
+                  int stdout_fd = -1) {
   std::vector<std::string> env = {"TMPDIR=" + temp_dir, "XDG_RUNTIME_DIR=" + runtime_dir};
   for (char** entry = environ; *entry; ++entry) {
     if (strncmp(*entry, "TMPDIR=", 7) != 0 && strncmp(*entry, "XDG_RUNTIME_DIR=", 16) != 0)
@@ -320,8 +322,13 @@ pid_t StartClient(const std::vector<std::string>& args,
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  if (stdout_fd >= 0) {  // stdout to that descriptor, stderr to `out`
+    posix_spawn_file_actions_addopen(&actions, 2, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, stdout_fd, 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  }
   pid_t pid = -1;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -378,21 +385,30 @@ std::vector<std::string> FolderEntries(const std::string& path) {
 }
 
 TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
-  for (int signal_number : {SIGTERM, SIGINT}) {
+  // The run waits on its own, or inside a host request the host window
+  // delays (its thread is busy, and the relay forwarding the request too).
+  const std::string waits[] = {R"({"do": "wait", "ms": 60000})",
+                               R"({"do": "executeScript", "script": "host.slow",
+                                   "timeoutMs": 60000})"};
+  for (int signal_number : {SIGTERM, SIGINT, SIGTERM}) {
+    const std::string& wait = waits[signal_number == SIGINT ? 0 : 1];
     ScratchDir dir;
     mkdir(dir.File("tmp").c_str(), 0700);
     mkdir(dir.File("run").c_str(), 0700);
     // A host object that may end the host window's process makes the run
     // start the host window's relay process: it must end too.
     WriteFile(dir.File("s.json"), R"({
-        "host": {"objects": {"7": {"properties": {"x": {"value": 1, "exitOnRequest": true}}}}},
-        "steps": [{"do": "createBrowser"}, {"do": "createContext"},
-                  {"do": "wait", "ms": 60000}]})");
+        "host": {"objects": {"7": {"properties": {"x": {"value": 1, "exitOnRequest": true},
+                                                  "slow": {"value": 1, "delayMs": 60000}}}},
+                 "named": {"*": [{"name": "host", "object": 7}]}},
+        "steps": [{"do": "createBrowser"}, {"do": "createContext"}, )" +
+                                      wait + "]}");
     const pid_t client = StartClient({"run", dir.File("s.json")}, dir.File("tmp"), dir.File("run"),
                                      dir.File("out.txt"));
     ASSERT_GT(client, 0);
     const Json::Value start = AwaitStep(dir.File("out.txt"), 3);
     ASSERT_TRUE(start.isMember("pid")) << ReadFile(dir.File("out.txt"));
+    usleep(200000);  // (into the request, for the delayed one)
     const std::string socket =
         dir.File("run/nuv-msgwin/") + std::to_string(start["hostWindow"].asUInt());
     ASSERT_TRUE(FileExists(socket)) << socket;
@@ -410,7 +426,39 @@ TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
     EXPECT_TRUE(ProcessGone(start["hostWindowProcess"].asInt())) << "the relay lives on";
     EXPECT_FALSE(FileExists(socket)) << "the host window lives on";
     EXPECT_TRUE(FolderEntries(dir.File("tmp")).empty()) << "the scratch folder is left";
+    // The run itself unwound; the watcher's last resort was not needed.
+    EXPECT_FALSE(Contains(ReadFile(dir.File("out.txt")), "did not end in time")) << wait;
   }
+}
+
+// A reader that goes away (`nuv_client run ... | head`) ends the run as a
+// signal does: by SIGPIPE, with nothing left behind.
+TEST(ClientInterruptTest, ClosedOutputEndsTheRunCleanly) {
+  ScratchDir dir;
+  mkdir(dir.File("tmp").c_str(), 0700);
+  mkdir(dir.File("run").c_str(), 0700);
+  std::string steps = R"({"do": "createBrowser"}, {"do": "createContext"})";
+  for (int i = 0; i < 2000; ++i)
+    steps += R"(, {"do": "executeScript", "script": "1"})";
+  WriteFile(dir.File("s.json"), "{\"steps\": [" + steps + "]}");
+  int pipe_fds[2];
+  ASSERT_EQ(0, pipe2(pipe_fds, O_CLOEXEC));  // (the client must not hold the read end)
+  const pid_t client = StartClient({"run", dir.File("s.json")}, dir.File("tmp"), dir.File("run"),
+                                   dir.File("err.txt"), pipe_fds[1]);
+  close(pipe_fds[1]);
+  ASSERT_GT(client, 0);
+  std::string first;
+  char c = 0;
+  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n')
+    first += c;
+  close(pipe_fds[0]);
+  Json::Value start;
+  ASSERT_TRUE(Json::Reader().parse(first, start) && start.isMember("pid")) << first;
+  const int status = AwaitExit(client, 10000);
+  ASSERT_NE(-1, status) << "nuv_client did not end without its reader";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+  EXPECT_TRUE(ProcessGone(start["pid"].asInt())) << "the sub-process lives on";
+  EXPECT_TRUE(FolderEntries(dir.File("tmp")).empty()) << "the scratch folder is left";
 }
 
 }  // namespace
