@@ -121,7 +121,13 @@ TEST(ClientCommandLineTest, BadScenarioFilesAreRefusedWithAReason) {
       {"{\"steps\": [{\"do\": \"executeScript\"}]}", "\"script\" is missing"},
       {"{\"start\": {\"debug\": \"yes\"}, \"steps\": []}", "\"debug\""},
       {"{\"start\": {\"handle\": \"${nothing}\"}, \"steps\": []}", "${nothing}"},
-      {"{\"host\": {\"objects\": {\"x\": {}}}, \"steps\": []}", "host objects"},
+      {"{\"host\": {\"objects\": {\"x\": {}}}, \"steps\": []}",
+       "s.json: host: \"x\" is not a host object identifier"},
+      {"{\"host\": {\"objects\": {\"7\": {\"properties\": {\"p\": {\"value\": 1, \"dealyMs\": "
+       "3}}}}}, "
+       "\"steps\": []}",
+       "s.json: host: property p of object 7: unknown member \"dealyMs\" of a property (allowed: "
+       "\"value\", \"delayMs\""},
       {"{\"host\": [], \"steps\": []}", "\"host\""},
       {"{\"steps\": [{\"do\": \"fly\"}]}", "the actions are callBack, collectGarbage"},
       {"{\"steps\": [{\"do\": \"end\", \"browser\": 1}]}", "unknown member \"browser\""},
