@@ -349,46 +349,39 @@ bool ParseStart(const Json::Value& source, StartOptions* start, std::string* err
   return true;
 }
 
-// The bytes of the file at `path`; false with errno set (a folder gives
-// EISDIR) when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof(buffer));
-    if (n > 0) {
-      text->append(buffer, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      const int saved = errno;
-      close(fd);
-      errno = saved;
-      return n == 0;
-    }
-  }
-}
-
-// Checks one step and keeps its text; `total` is the number of steps.
-bool AddStep(const Json::Value& source, size_t total, Scenario* scenario, std::string* error) {
+// Checks step `index` (1-based) and keeps its text, or only its `place`
+// in the file when one is given; `total` is the number of steps.
+bool AddStep(const Json::Value& source,
+             size_t index,
+             size_t total,
+             const std::pair<size_t, size_t>* place,
+             Scenario* scenario,
+             std::string* error) {
   Step step;
-  if (!ParseStep(source, scenario->step_texts.size() + 1, total, &step, error))
+  if (!ParseStep(source, index, total, &step, error))
     return false;
-  scenario->step_texts.push_back(step.source);
+  if (place)
+    scenario->step_places.push_back(*place);
+  else
+    scenario->step_texts.push_back(step.source);
   if (step.expectation)
     scenario->expectations.push_back(step.expectation->Outline());
   return true;
 }
 
-bool AddStep(const std::string& text, size_t total, Scenario* scenario, std::string* error) {
+bool AddStep(const std::string& text,
+             size_t index,
+             size_t total,
+             const std::pair<size_t, size_t>* place,
+             Scenario* scenario,
+             std::string* error) {
   Json::Value source;
   std::string parse_error;
   if (!ParseJson(text, &source, &parse_error)) {
-    *error = "step " + std::to_string(scenario->step_texts.size() + 1) +
-             ": not valid JSON: " + parse_error;
+    *error = "step " + std::to_string(index) + ": not valid JSON: " + parse_error;
     return false;
   }
-  return AddStep(source, total, scenario, error);
+  return AddStep(source, index, total, place, scenario, error);
 }
 
 // The scenario without its steps, when they can be told apart in the text
@@ -413,9 +406,12 @@ bool ParseRoot(const std::string& text,
   return true;
 }
 
-}  // namespace
-
-bool ParseScenario(const std::string& text, Scenario* scenario, std::string* error) {
+// Parses `text`; with `places`, steps found in the text are kept as their
+// places in it (the caller then gives the scenario its file).
+bool ParseScenarioText(const std::string& text,
+                       bool places,
+                       Scenario* scenario,
+                       std::string* error) {
   *scenario = Scenario();
   Json::Value root;
   bool split = false;
@@ -453,42 +449,63 @@ bool ParseScenario(const std::string& text, Scenario* scenario, std::string* err
     return false;
   }
   if (split) {
-    for (const auto& span : spans.elements) {
-      if (!AddStep(text.substr(span.first, span.second - span.first), spans.elements.size(),
-                   scenario, error))
+    const size_t total = spans.elements.size();
+    for (size_t i = 0; i < total; ++i) {
+      const auto& span = spans.elements[i];
+      if (!AddStep(text.substr(span.first, span.second - span.first), i + 1, total,
+                   places ? &span : nullptr, scenario, error))
         return false;
     }
     return true;
   }
   Json::Value& steps = root["steps"];
   for (Json::ArrayIndex i = 0; i < steps.size(); ++i) {
-    if (!AddStep(steps[i], steps.size(), scenario, error))
+    if (!AddStep(steps[i], i + 1, steps.size(), nullptr, scenario, error))
       return false;
     steps[i] = Json::Value();  // what a step was read from is not needed again
   }
   return true;
 }
 
+}  // namespace
+
+bool ParseScenario(const std::string& text, Scenario* scenario, std::string* error) {
+  return ParseScenarioText(text, false, scenario, error);
+}
+
 bool Scenario::StepAt(size_t i, Step* step, std::string* error) const {
   *step = Step();
-  Json::Value source;
-  if (i >= step_texts.size() || !ParseJson(step_texts[i], &source, error)) {
-    *error = "step " + std::to_string(i + 1) + " cannot be read";
+  const std::string where = "step " + std::to_string(i + 1);
+  std::string read_again;
+  if (i >= step_count()) {
+    *error = where + " does not exist";
     return false;
   }
-  return ParseStep(source, i + 1, step_texts.size(), step, error);
+  if (file && !file->Read(step_places[i].first, step_places[i].second, &read_again, error)) {
+    *error = where + ": " + *error;
+    return false;
+  }
+  Json::Value source;
+  if (!ParseJson(file ? read_again : step_texts[i], &source, error)) {
+    *error = where + " cannot be read";
+    return false;
+  }
+  return ParseStep(source, i + 1, step_count(), step, error);
 }
 
 bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error) {
   std::string text;
-  if (!ReadWholeFile(path, &text)) {
+  std::shared_ptr<const ScenarioFile> file = ScenarioFile::Open(path, &text);
+  if (!file) {
     *error = "cannot read scenario file " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (!ParseScenario(text, scenario, error)) {
+  if (!ParseScenarioText(text, true, scenario, error)) {
     *error = path + ": " + *error;
     return false;
   }
+  if (!scenario->step_places.empty())
+    scenario->file = std::move(file);
   return true;
 }
 

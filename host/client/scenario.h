@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <json/value.h>
 
 #include "host/client/expectation.h"
+#include "host/client/scenario_file.h"
 
 namespace nuv {
 namespace host {
@@ -81,15 +83,19 @@ struct Scenario {
   // The host window's configuration: host objects, the named objects each
   // browser's pages receive, the answer to calls of other browsers' functions.
   Json::Value host{Json::objectValue};
-  // Every step as compact JSON, each checked when the scenario was read;
-  // StepAt parses one when it is played. Parsed steps (value trees,
-  // compiled patterns) take many times the memory of their text, which
-  // matters for scenarios of 100,000 steps.
+  // Every step, each checked when the scenario was read; StepAt parses one
+  // when it is played. Parsed steps (value trees, compiled patterns) take
+  // many times the memory of their text, which matters for scenarios of
+  // 100,000 steps. The steps are held as compact JSON, or, for a file
+  // whose steps could be found in its text, as where each step is in the
+  // file, which is read again when the step is played.
   std::vector<std::string> step_texts;
+  std::shared_ptr<const ScenarioFile> file;
+  std::vector<std::pair<size_t, size_t>> step_places;  // [begin, end) in `file`
   // What the expect steps look for, in step order.
   std::vector<ExpectationOutline> expectations;
 
-  size_t step_count() const { return step_texts.size(); }
+  size_t step_count() const { return file ? step_places.size() : step_texts.size(); }
   // Step `i` (0-based) ready to run; false with the reason when it cannot
   // be read (it was checked already, so only a damaged scenario fails).
   bool StepAt(size_t i, Step* step, std::string* error) const;
@@ -99,7 +105,7 @@ struct Scenario {
 // or step when the text is not a valid scenario.
 bool ParseScenario(const std::string& text, Scenario* scenario, std::string* error);
 
-// Reads and parses the file at `path`.
+// Reads and parses the file at `path`; the file stays open for StepAt.
 bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error);
 
 }  // namespace host

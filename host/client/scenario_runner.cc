@@ -293,13 +293,15 @@ RunOutcome Runner::Run(std::string* error) {
     if (interruption::Requested())
       return RunOutcome::kInterrupted;
     checker_.BeforeStep(i + 1);
-    Json::Value event = Event("step");
-    event["index"] = static_cast<Json::UInt64>(i + 1);
-    ParseJson(scenario_.step_texts[i], &event["step"], nullptr);
-    Add(event);
     Step step;
     std::string step_error;
-    if (scenario_.StepAt(i, &step, &step_error)) {
+    const bool readable = scenario_.StepAt(i, &step, &step_error);
+    Json::Value event = Event("step");
+    event["index"] = static_cast<Json::UInt64>(i + 1);
+    if (readable)
+      ParseJson(step.source, &event["step"], nullptr);
+    Add(event);
+    if (readable) {
       RunStep(step);
     } else {
       step.index = i + 1;

@@ -2,7 +2,10 @@
 // long scenario never becomes one large tree), with the same result and the
 // same errors as reading the whole document.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 #include "host/client/json_steps_splitter.h"
@@ -78,6 +81,35 @@ TEST(ScenarioReadingTest, StepsReadOneByOneAsFromTheWholeDocument) {
   EXPECT_NE(std::string::npos, error.find("step 2: unknown member \"x\"")) << error;
   EXPECT_FALSE(ParseScenario(R"({"steps": [{"do": "end"}, {"do": "end"} /]})", &scenario, &error));
   EXPECT_NE(std::string::npos, error.find("not valid JSON")) << error;
+}
+
+// A scenario file's steps stay in the file (a long run does not hold their
+// texts) and are read back when played, as they were when it was loaded.
+TEST(ScenarioReadingTest, StepsOfAFileAreReadBackFromIt) {
+  char path[] = "/tmp/nuv-scenario-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const auto write = [&path](const std::string& text) {
+    std::ofstream(path, std::ios::trunc | std::ios::binary) << text;
+  };
+  write(R"({"steps": [{"do": "createBrowser"}, /* c */ {"do": "gc", "timeoutMs": 7}]})");
+  Scenario scenario;
+  std::string error;
+  ASSERT_TRUE(LoadScenarioFile(path, &scenario, &error)) << error;
+  EXPECT_TRUE(scenario.step_texts.empty());
+  ASSERT_EQ(2u, scenario.step_count());
+  Step step;
+  ASSERT_TRUE(scenario.StepAt(1, &step, &error)) << error;
+  EXPECT_EQ(StepKind::kCollectGarbage, step.kind);
+  EXPECT_EQ(7, step.timeout_ms);
+  EXPECT_EQ(R"({"do":"gc","timeoutMs":7})", step.source);
+
+  // Changed in place after loading: refused, not played as it now reads.
+  write(R"({"steps": [{"do": "createBrowser"}, {"do": "end"}, {"do": "gc", "timeoutMs": 7}]})");
+  EXPECT_FALSE(scenario.StepAt(1, &step, &error));
+  EXPECT_EQ("step 2: the scenario file has changed since the run began", error);
+  unlink(path);
 }
 
 // Every member of "start" that docs/scenarios.md lists is taken; an unknown
