@@ -30,6 +30,7 @@ sigset_t EndingSignals() {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);  // the terminal of the run was closed
   return set;
 }
 

@@ -1,4 +1,4 @@
-// Ending nuv_client with SIGINT or SIGTERM. A run must not leave anything
+// Ending nuv_client with SIGINT, SIGTERM or SIGHUP. A run must not leave anything
 // behind: Install() blocks both signals in every thread and lets a watcher
 // thread take them. On a signal the watcher kills the sub-processes that
 // are registered (so that every wait ends at once) and raises the flag the

@@ -60,8 +60,9 @@ const char kUsage[] =
     "1 an expectation or a step failed (--strict, check); 64 bad command line;\n"
     "65 bad scenario file; 66 check: the folder cannot be read or holds no\n"
     "scenario; 69 the host window or the sub-process could not be started.\n"
-    "SIGINT and SIGTERM end the sub-process and the host window and remove the\n"
-    "temporary folder before nuv_client ends.\n"
+    "SIGINT, SIGTERM and SIGHUP end the sub-process and the host window and\n"
+    "remove the temporary folder before nuv_client ends; so does a closed output\n"
+    "(run ... | head), and nuv_client then ends by SIGPIPE.\n"
     "\n"
     "The scenario format is described in docs/scenarios.md; examples/ has samples.\n";
 
@@ -88,10 +89,12 @@ bool IsHelp(const char* arg) {
 
 int main(int argc, char* argv[]) {
   // Started by a run itself as the host window's own process (exitOnRequest).
-  // Ctrl-C reaches the whole process group: the relay leaves ending to the
-  // run, which closes the relay's control socket when it ends.
+  // Ctrl-C and a closed terminal reach the whole process group: the relay
+  // leaves ending to the run, which closes the relay's control socket when
+  // it ends.
   if (argc == 4 && std::strcmp(argv[1], nuv::host::kHostWindowRelaySwitch) == 0) {
     signal(SIGINT, SIG_IGN);
+    signal(SIGHUP, SIG_IGN);
     return nuv::host::RunHostWindowRelay(argv[2], argv[3]);
   }
   nuv::host::interruption::Install();

@@ -32,7 +32,7 @@ enum class RunOutcome {
   kRan,          // the steps were played; failing steps are transcript events
   kBadScenario,  // the host configuration or the start options are not usable
   kStartFailed,  // the host window or the sub-process could not be started
-  kInterrupted,  // SIGINT or SIGTERM ended the run early
+  kInterrupted,  // SIGINT, SIGTERM or SIGHUP ended the run early
 };
 
 // What a run that was played found against its own expectations.

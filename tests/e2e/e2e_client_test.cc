@@ -396,7 +396,7 @@ TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
   const std::string waits[] = {R"({"do": "wait", "ms": 60000})",
                                R"({"do": "executeScript", "script": "host.slow",
                                    "timeoutMs": 60000})"};
-  for (int signal_number : {SIGTERM, SIGINT, SIGTERM}) {
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
     const std::string& wait = waits[signal_number == SIGINT ? 0 : 1];
     ScratchDir dir;
     mkdir(dir.File("tmp").c_str(), 0700);
