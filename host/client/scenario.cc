@@ -247,7 +247,8 @@ bool ParseStep(const Json::Value& source,
     step->name = reader.Required("name");
     step->args = reader.Array("args", Json::Value(Json::arrayValue));
     if (!CheckArgument(step->args, 0))
-      reader.Fail("\"args\" may hold null, booleans, numbers, strings and arrays only");
+      reader.Fail("\"args\" may hold null, booleans, numbers, strings and arrays only, "
+                  "arrays nested at most 16 deep");
   } else if (action == "executeScript") {
     step->kind = StepKind::kSendMessage;
     step->name = "NuvChromeBrowser_ExecuteScript";
