@@ -289,9 +289,7 @@ RunOutcome Runner::Run(std::string* error) {
     process_->WaitForHello(options_.start_timeout_ms);
   Drain();
 
-  for (size_t i = 0; i < scenario_.step_count(); ++i) {
-    if (interruption::Requested())
-      return RunOutcome::kInterrupted;
+  for (size_t i = 0; i < scenario_.step_count() && !interruption::Requested(); ++i) {
     checker_.BeforeStep(i + 1);
     Step step;
     std::string step_error;
@@ -309,8 +307,10 @@ RunOutcome Runner::Run(std::string* error) {
     }
     Drain();
   }
-  if (interruption::Requested())
+  if (interruption::Requested()) {
+    KeepFiles();  // what the log says so far is why one keeps a run
     return RunOutcome::kInterrupted;
+  }
   if (!ended_)
     End();
   KeepFiles();

@@ -409,8 +409,8 @@ TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
                  "named": {"*": [{"name": "host", "object": 7}]}},
         "steps": [{"do": "createBrowser"}, {"do": "createContext"}, )" +
                                       wait + "]}");
-    const pid_t client = StartClient({"run", dir.File("s.json")}, dir.File("tmp"), dir.File("run"),
-                                     dir.File("out.txt"));
+    const pid_t client = StartClient({"run", dir.File("s.json"), "--keep", dir.File("keep")},
+                                     dir.File("tmp"), dir.File("run"), dir.File("out.txt"));
     ASSERT_GT(client, 0);
     const Json::Value start = AwaitStep(dir.File("out.txt"), 3);
     ASSERT_TRUE(start.isMember("pid")) << ReadFile(dir.File("out.txt"));
@@ -434,6 +434,10 @@ TEST(ClientInterruptTest, SigtermAndSigintLeaveNothingBehind) {
     EXPECT_TRUE(FolderEntries(dir.File("tmp")).empty()) << "the scratch folder is left";
     // The run itself unwound; the watcher's last resort was not needed.
     EXPECT_FALSE(Contains(ReadFile(dir.File("out.txt")), "did not end in time")) << wait;
+    // --keep keeps what the interrupted run had written.
+    EXPECT_TRUE(FileExists(dir.File("keep/nuv.log")));
+    EXPECT_TRUE(FileExists(dir.File("keep/stderr.txt")));
+    EXPECT_TRUE(Contains(ReadFile(dir.File("keep/transcript.jsonl")), "\"event\":\"start\""));
   }
 }
 
