@@ -10,6 +10,7 @@
 #   FUZZ_RUNS     stop a target after this many executions (default: no limit)
 #   FUZZ_TARGETS  the targets to run, separated by blanks (default: all)
 #   FUZZ_JOBS     targets running at the same time (default 1)
+#   FUZZ_MAX_LEN  longest input the fuzzer makes, in bytes (default 65536)
 # `make fuzz-long FUZZ_SECONDS=600` builds the fuzz preset and runs this.
 set -euo pipefail
 
@@ -41,7 +42,7 @@ run_target() {
   [[ -n "$runs" ]] && limit=(-runs="$runs")
   local start=$SECONDS
   local status=0
-  "$program" -max_total_time="$seconds" "${limit[@]}" -rss_limit_mb=4096 -max_len=65536 \
+  "$program" -max_total_time="$seconds" "${limit[@]}" -rss_limit_mb=4096 -max_len="${FUZZ_MAX_LEN:-65536}" \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$here/tests/fuzz_seeds/$name" \
     >"$logs/$name.log" 2>&1 || status=$?
   local elapsed=$((SECONDS - start))
