@@ -93,7 +93,7 @@ class CNuvTag {
 // RegisteredFunction() and OtherBrowserFunction() for the bridge's kinds.
 // An unknown tag, a missing one and "NuvValueNull" are null.
 template <class Record>
-CefRefPtr<CefV8Value> DecodeTagged(const CNuvTag& tag, Record& record) {
+inline CefRefPtr<CefV8Value> DecodeTagged(const CNuvTag& tag, Record& record) {
   if (tag == kTagUnknown)
     return CefV8Value::CreateUndefined();
   if (tag == kTagBool)
@@ -104,14 +104,14 @@ CefRefPtr<CefV8Value> DecodeTagged(const CNuvTag& tag, Record& record) {
     return CefV8Value::CreateDouble(ScalarDouble(record.Scalar()));
   if (tag == kTagInt)
     return IntValue(record.Scalar());
+  if (tag == kTagString)
+    return record.String();
   if (tag == kTagComObject)
     return record.HostObject();
   if (tag == kTagV8Function)
     return record.RegisteredFunction();
   if (tag == kTagV8FunctionOtherBrowser)
     return record.OtherBrowserFunction();
-  if (tag == kTagString)
-    return record.String();
   return NullValue();
 }
 
