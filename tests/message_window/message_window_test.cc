@@ -359,6 +359,28 @@ TEST_F(MessageWindowTest, WaitAndDispatchReportsItsDescriptor) {
   std::thread([] { EXPECT_EQ(WaitResult::kError, WaitAndDispatch(-1, -1)); }).join();
 }
 
+// Points XDG_RUNTIME_DIR, where endpoints live, elsewhere while it lives.
+class RuntimeDirectoryOverride {
+ public:
+  explicit RuntimeDirectoryOverride(const std::string& directory) {
+    const char* value = getenv("XDG_RUNTIME_DIR");
+    had_value_ = value != nullptr;
+    if (value)
+      saved_ = value;
+    setenv("XDG_RUNTIME_DIR", directory.c_str(), 1);
+  }
+  ~RuntimeDirectoryOverride() {
+    if (had_value_)
+      setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
+  }
+
+ private:
+  bool had_value_ = false;
+  std::string saved_;
+};
+
 // Another user can neither send to this user's windows nor, even when the
 // file permissions are opened up, get a connection accepted.
 TEST_F(MessageWindowTest, RefusesPeersOfAnotherUser) {
@@ -367,21 +389,32 @@ TEST_F(MessageWindowTest, RefusesPeersOfAnotherUser) {
   passwd* nobody = getpwnam("nobody");
   uid_t other_uid = nobody ? nobody->pw_uid : 65534;
   gid_t other_gid = nobody ? nobody->pw_gid : 65534;
+  // Opening up the shared endpoint directory would make every test running
+  // beside this one refuse it; this window lives in a runtime directory of
+  // its own instead.
+  // The window is destroyed (and its endpoint removed) before the variable
+  // is restored.
+  nuv_test::ScratchDir runtime;
+  ASSERT_EQ(0, chmod(runtime.path().c_str(), 0711));
+  RuntimeDirectoryOverride runtime_override(runtime.path());
+  TestWindow window;
   std::string directory = msgwin::EndpointDirectory(false);
-  std::string path = msgwin::EndpointPath(directory, window_.handle());
+  ASSERT_NE(0u, window.handle());
+  ASSERT_EQ(0u, directory.rfind(runtime.path(), 0)) << directory;
+  std::string path = msgwin::EndpointPath(directory, window.handle());
   ASSERT_EQ(0, chmod(directory.c_str(), 0711));
   ASSERT_EQ(0, chmod(path.c_str(), 0666));
 
   int report[2];
   ASSERT_EQ(0, pipe(report));
-  window_.received.clear();
+  window.received.clear();
   pid_t child = fork();
   if (child == 0) {
     close(report[0]);
     char outcome[2] = {'?', '?'};
     if (setgid(other_gid) == 0 && setuid(other_uid) == 0) {
       intptr_t result = 0;
-      outcome[0] = SendCopyData(window_.handle(), 0, CopyData{1, 1, "a"}, &result) ? 'S' : 'f';
+      outcome[0] = SendCopyData(window.handle(), 0, CopyData{1, 1, "a"}, &result) ? 'S' : 'f';
       int fd = RawConnect(path);
       msgwin::RequestHeader whole{msgwin::kRequestMagic, 0, 1, 1, 0};
       if (fd >= 0) {
@@ -414,11 +447,9 @@ TEST_F(MessageWindowTest, RefusesPeersOfAnotherUser) {
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status)) << status;
-  chmod(directory.c_str(), 0700);
-  chmod(path.c_str(), 0600);
   EXPECT_EQ('f', outcome[0]);
   EXPECT_EQ('r', outcome[1]);
-  EXPECT_TRUE(window_.received.empty());
+  EXPECT_TRUE(window.received.empty());
   EXPECT_TRUE(LogContains("refused a connection from user"));
 }
 
