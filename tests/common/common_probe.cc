@@ -73,44 +73,25 @@ void WriteTable(const std::u16string& path, const std::u16string& entry) {
   fclose(file);
 }
 
-// What the watch in the product relies on: a change counts once the system
-// has signalled it. Windows signals a change before the call that made it
-// returns; wine's server does so a moment later. So on Windows the probe
-// waits, after each change, until a change notification of its own on the
-// same folder has fired (the server signals every watcher of one change in
-// the same step), having first drained whatever was still pending, so that
-// a signal seen here always comes from a change made after the last
-// conversion. POSIX needs nothing: inotify queues the change synchronously.
-class ChangeSignal {
- public:
+// A conversion once a change of the table shows. On POSIX that is the very
+// next conversion: inotify queues the change before the call that made it
+// returns, and that is what is tested there. Windows signals a change when
+// it records it, and wine's server some time after the call returns (and
+// arms a new watch a moment after asking), so on Windows the probe converts
+// again, for up to 5 s, until the result differs from `before`: a change
+// that is never noticed still fails.
+std::string ConvertAfterChange(const std::u16string& text, const std::string& before) {
+  std::string result = WideToUtf8(text);
 #if defined(_WIN32)
-  explicit ChangeSignal(const std::u16string& folder)
-      : handle_(FindFirstChangeNotificationW(
-            reinterpret_cast<const wchar_t*>(folder.c_str()),
-            TRUE,
-            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_SIZE |
-                FILE_NOTIFY_CHANGE_LAST_WRITE)) {}
-  ~ChangeSignal() {
-    if (handle_ != INVALID_HANDLE_VALUE)
-      FindCloseChangeNotification(handle_);
+  for (int waited = 0; result == before && waited < 5000; waited += 10) {
+    Sleep(10);
+    result = WideToUtf8(text);
   }
-  void Drain() {
-    while (handle_ != INVALID_HANDLE_VALUE && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0)
-      FindNextChangeNotification(handle_);
-  }
-  void Await() {
-    if (handle_ != INVALID_HANDLE_VALUE && WaitForSingleObject(handle_, 5000) == WAIT_OBJECT_0)
-      FindNextChangeNotification(handle_);
-  }
-
- private:
-  HANDLE handle_;
 #else
-  explicit ChangeSignal(const std::u16string&) {}
-  void Drain() {}
-  void Await() {}
+  (void)before;
 #endif
-};
+  return result;
+}
 
 }  // namespace
 
@@ -134,15 +115,17 @@ int main(int argc, char** raw_argv) {
   }
   if (command == "utf8scope" && argc == 3) {
     const std::u16string text = Utf8ToWide(argv[2]);
+    std::string in_scope;
     std::string out;
     {
       CNuvCharacterTableScope scope;
       out = WideToUtf8(text) + "|";
       nuv::platform::RemoveFile(nuv::platform::GetModuleDirectory() + u"strconv/65001.txt");
       CNuvCharacterTableScope nested;
-      out += WideToUtf8(text) + "|";
+      in_scope = WideToUtf8(text);
+      out += in_scope + "|";
     }
-    out += WideToUtf8(text);
+    out += ConvertAfterChange(text, in_scope);
     fwrite(out.data(), 1, out.size(), stdout);
     return 0;
   }
@@ -152,17 +135,16 @@ int main(int argc, char** raw_argv) {
     const std::u16string text = Utf8ToWide(argv[2]);
     const std::u16string folder = nuv::platform::GetModuleDirectory() + u"strconv";
     const std::u16string table = folder + u"/65001.txt";
-    std::u16string module_folder = nuv::platform::GetModuleDirectory();
-    module_folder.pop_back();
-    ChangeSignal signal(module_folder);
-    std::string out = WideToUtf8(text);
+    std::string last = WideToUtf8(text);
+    std::string out = last;
+    nuv::platform::MakeDirectory(folder);  // changes nothing of the result
+    last = WideToUtf8(text);
+    out += "|" + last;
     auto change = [&](auto make_change) {
-      signal.Drain();
       make_change();
-      signal.Await();
-      out += "|" + WideToUtf8(text);
+      last = ConvertAfterChange(text, last);
+      out += "|" + last;
     };
-    change([&] { nuv::platform::MakeDirectory(folder); });
     for (const char16_t* entry : {u"a=x", u"b=y"})
       change([&] { WriteTable(table, entry); });
     change([&] { nuv::platform::RemoveFile(table); });
