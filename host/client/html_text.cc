@@ -2,29 +2,12 @@
 
 #include <cstdint>
 
+#include "platform/utf8.h"
 namespace nuv {
 namespace host {
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-void AppendCodePoint(uint32_t code, std::string* out) {
-  if (code < 0x80) {
-    out->push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
 
 // Length of the well-formed UTF-8 sequence at text[i] (2 to 4), or 0 when
 // the bytes there are not one (RFC 3629: no surrogates, no overlong forms,
@@ -84,9 +67,9 @@ void AppendEscapedAscii(char c, std::string* out) {
   }
   const auto code = static_cast<uint8_t>(c);
   if (code < 0x20)
-    AppendCodePoint(0x2400 + code, out);  // ␀ ... ␟
+    nuv::platform::AppendUtf8(0x2400 + code, out);  // ␀ ... ␟
   else if (code == 0x7F)
-    AppendCodePoint(0x2421, out);  // ␡
+    nuv::platform::AppendUtf8(0x2421, out);  // ␡
   else
     out->push_back(c);
 }
