@@ -1,6 +1,7 @@
 // Appending one Unicode code point to a UTF-8 string: the encoding step
-// that the code-page conversion, the record reader and the reference
-// client's page writer share. Header-only so that hot loops inline it.
+// that the code-page conversion, the record reader, the runtime's string
+// conversions and the reference client's page writer share. Header-only so
+// that hot loops inline it.
 #ifndef NUV_PLATFORM_UTF8_H_
 #define NUV_PLATFORM_UTF8_H_
 

@@ -1,8 +1,11 @@
 // UTF-8 / UTF-16 / wide conversions behind CefString. Malformed input never
 // fails: each bad sequence becomes U+FFFD.
 #include "include/internal/cef_string.h"
+#include "platform/utf8.h"
 
 namespace {
+
+using nuv::platform::AppendUtf8;
 
 const char32_t kReplacement = 0xFFFD;
 
@@ -13,24 +16,6 @@ void AppendUtf16(char32_t cp, std::u16string* out) {
     cp -= 0x10000;
     out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
     out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
-void AppendUtf8(char32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
 

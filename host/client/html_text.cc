@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/utf8.h"
+
 namespace nuv {
 namespace host {
 namespace {
